@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "core/LumafoldError.h"
+
+namespace lumafold {
+
+namespace {
+std::string nameOf(const std::filesystem::path& url)
+{
+    // A location given with a trailing slash still names its last component.
+    return url.has_filename() ? url.filename().string() : url.parent_path().filename().string();
+}
+} // namespace
+
+LumafoldError::LumafoldError(Kind kind, std::filesystem::path url, std::int64_t index, std::string text)
+    : m_kind(kind), m_url(std::move(url)), m_index(index), m_text(std::move(text))
+{
+    m_description = errorDescription();
+}
+
+LumafoldError LumafoldError::cannotRead(std::filesystem::path url)
+{
+    return {Kind::cannotRead, std::move(url), 0, {}};
+}
+
+LumafoldError LumafoldError::encrypted(std::filesystem::path url)
+{
+    return {Kind::encrypted, std::move(url), 0, {}};
+}
+
+LumafoldError LumafoldError::emptyDocument(std::filesystem::path url)
+{
+    return {Kind::emptyDocument, std::move(url), 0, {}};
+}
+
+LumafoldError LumafoldError::missingPage(std::filesystem::path url, std::int64_t index)
+{
+    return {Kind::missingPage, std::move(url), index, {}};
+}
+
+LumafoldError LumafoldError::invalidRange(std::string text)
+{
+    return {Kind::invalidRange, {}, 0, std::move(text)};
+}
+
+LumafoldError LumafoldError::destinationExists(std::filesystem::path url)
+{
+    return {Kind::destinationExists, std::move(url), 0, {}};
+}
+
+LumafoldError LumafoldError::verificationFailed(std::string reason)
+{
+    return {Kind::verificationFailed, {}, 0, std::move(reason)};
+}
+
+LumafoldError LumafoldError::noPages()
+{
+    return {Kind::noPages, {}, 0, {}};
+}
+
+LumafoldError LumafoldError::cannotWrite()
+{
+    return {Kind::cannotWrite, {}, 0, {}};
+}
+
+std::string LumafoldError::errorDescription() const
+{
+    switch (m_kind) {
+    case Kind::cannotRead:
+        return nameOf(m_url) + " could not be read.";
+    case Kind::encrypted:
+        return "Unlock " + nameOf(m_url) + " before adding it.";
+    case Kind::emptyDocument:
+        return nameOf(m_url) + " has no pages.";
+    case Kind::missingPage:
+        return "Page " + std::to_string(m_index + 1) + " is missing from " + nameOf(m_url) + ".";
+    case Kind::invalidRange:
+        return "\u201C" + m_text + "\u201D is not a valid page range. Use values such as 1-3, 5, 8-10.";
+    case Kind::destinationExists:
+        return nameOf(m_url) + " already exists.";
+    case Kind::verificationFailed:
+        return "The new PDF failed verification: " + m_text + ".";
+    case Kind::noPages:
+        return "Add at least one page before exporting.";
+    case Kind::cannotWrite:
+        return "The new PDF could not be written.";
+    }
+    return {};
+}
+
+} // namespace lumafold

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace lumafold {
+
+// Every failure the engine reports by itself. Thrown by the engine; each case has one fixed,
+// user-facing description.
+class LumafoldError : public std::exception
+{
+public:
+    enum class Kind
+    {
+        cannotRead,
+        encrypted,
+        emptyDocument,
+        missingPage,
+        invalidRange,
+        destinationExists,
+        verificationFailed,
+        noPages,
+        cannotWrite,
+    };
+
+    static LumafoldError cannotRead(std::filesystem::path url);
+    static LumafoldError encrypted(std::filesystem::path url);
+    static LumafoldError emptyDocument(std::filesystem::path url);
+    static LumafoldError missingPage(std::filesystem::path url, std::int64_t index);
+    static LumafoldError invalidRange(std::string text);
+    static LumafoldError destinationExists(std::filesystem::path url);
+    static LumafoldError verificationFailed(std::string reason);
+    static LumafoldError noPages();
+    static LumafoldError cannotWrite();
+
+    Kind kind() const { return m_kind; }
+    const std::filesystem::path& url() const { return m_url; }
+    std::int64_t index() const { return m_index; }
+    // The range text or the verification reason.
+    const std::string& text() const { return m_text; }
+
+    std::string errorDescription() const;
+    const char* what() const noexcept override { return m_description.c_str(); }
+
+    bool operator==(const LumafoldError& other) const
+    {
+        return m_kind == other.m_kind && m_url == other.m_url && m_index == other.m_index && m_text == other.m_text;
+    }
+
+private:
+    LumafoldError(Kind kind, std::filesystem::path url, std::int64_t index, std::string text);
+
+    Kind m_kind;
+    std::filesystem::path m_url;
+    std::int64_t m_index = 0;
+    std::string m_text;
+    std::string m_description;
+};
+
+// Thrown when the caller's stop token asks an engine operation to stop.
+class Cancelled : public std::exception
+{
+public:
+    const char* what() const noexcept override { return "The operation was cancelled."; }
+};
+
+// A file-system failure that passes through the engine (creating an output folder).
+class FileSystemError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+} // namespace lumafold

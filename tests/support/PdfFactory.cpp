@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "tests/support/PdfFactory.h"
+
+#include "tests/support/TempDir.h"
+
+#include <cstdio>
+#include <algorithm>
+#include <sstream>
+
+namespace lumafold::test {
+
+namespace {
+
+std::string num(double value)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.2f", value);
+    return buffer;
+}
+
+std::string ref(int object)
+{
+    return std::to_string(object) + " 0 R";
+}
+
+std::string pdfString(const std::string& text)
+{
+    std::string out = "(";
+    for (char c : text) {
+        if (c == '(' || c == ')' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + ")";
+}
+
+std::string stream(const std::string& dict, const std::string& data)
+{
+    return "<< " + dict + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+}
+
+class Writer
+{
+public:
+    int add(std::string body)
+    {
+        m_objects.push_back(std::move(body));
+        return static_cast<int>(m_objects.size());
+    }
+    int placeholder() { return add(""); }
+    void set(int object, std::string body) { m_objects[static_cast<size_t>(object - 1)] = std::move(body); }
+
+    std::string finish(int root, int info) const
+    {
+        std::ostringstream out;
+        out << "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
+        std::vector<std::streamoff> offsets;
+        for (size_t i = 0; i < m_objects.size(); ++i) {
+            offsets.push_back(out.tellp());
+            out << (i + 1) << " 0 obj\n" << m_objects[i] << "\nendobj\n";
+        }
+        const auto xref = out.tellp();
+        out << "xref\n0 " << (m_objects.size() + 1) << "\n0000000000 65535 f \n";
+        for (auto offset : offsets) {
+            char line[24];
+            std::snprintf(line, sizeof line, "%010lld 00000 n \n", static_cast<long long>(offset));
+            out << line;
+        }
+        out << "trailer\n<< /Size " << (m_objects.size() + 1) << " /Root " << ref(root);
+        if (info) {
+            out << " /Info " << ref(info);
+        }
+        out << " >>\nstartxref\n" << xref << "\n%%EOF\n";
+        return out.str();
+    }
+
+private:
+    std::vector<std::string> m_objects;
+};
+
+std::string pageContent(const PageSpec& page)
+{
+    std::string content = "1 1 1 rg 0 0 " + num(page.width) + " " + num(page.height) + " re f\n";
+    if (page.cornerMarker) {
+        const double side = std::min(page.width, page.height) / 4;
+        content += "1 0 0 rg 0 " + num(page.height - side) + " " + num(side) + " " + num(side) + " re f\n";
+    }
+    if (!page.label.empty()) {
+        content += "0 0 0 rg BT /F1 24 Tf 72 " + num(page.height / 2) + " Td " + pdfString(page.label) + " Tj ET\n";
+    }
+    return content;
+}
+
+std::string linkAnnot(const LinkSpec& link, const std::vector<int>& pageObjects, int index)
+{
+    const std::string rect = "/Rect [72 " + num(72 + 30 * index) + " 200 " + num(92 + 30 * index) + "]";
+    const std::string base = "<< /Type /Annot /Subtype /Link " + rect + " /Border [0 0 0] ";
+    switch (link.kind) {
+    case LinkSpec::Kind::destArray:
+        return base + "/Dest [" + ref(pageObjects.at(static_cast<size_t>(link.targetPage))) + " /Fit] >>";
+    case LinkSpec::Kind::goToAction:
+        return base + "/A << /S /GoTo /D [" + ref(pageObjects.at(static_cast<size_t>(link.targetPage))) +
+               " /Fit] >> >>";
+    case LinkSpec::Kind::namedDest:
+        return base + "/Dest (dest" + std::to_string(link.targetPage) + ") >>";
+    case LinkSpec::Kind::uri:
+        return base + "/A << /S /URI /URI " + pdfString(link.uri) + " >> >>";
+    }
+    return {};
+}
+
+} // namespace
+
+std::string makePdf(const PdfSpec& spec)
+{
+    Writer w;
+    const int catalog = w.placeholder();
+    const int pagesNode = w.placeholder();
+    const int font = w.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    std::vector<int> pageObjects;
+    for (size_t i = 0; i < spec.pages.size(); ++i) {
+        pageObjects.push_back(w.placeholder());
+    }
+
+    std::vector<int> fields;
+    int sharedField = 0;
+    std::vector<int> sharedKids;
+    for (size_t i = 0; i < spec.pages.size(); ++i) {
+        const auto& page = spec.pages[i];
+        std::vector<int> annots;
+        for (size_t l = 0; l < page.links.size(); ++l) {
+            annots.push_back(w.add(linkAnnot(page.links[l], pageObjects, static_cast<int>(l))));
+        }
+        const std::string pageRef = " /P " + ref(pageObjects[i]);
+        if (page.textField) {
+            const int appearance = w.add(stream("/Type /XObject /Subtype /Form /BBox [0 0 200 20]", "0 0 1 rg 0 0 200 20 re f"));
+            const int field = w.add("<< /Type /Annot /Subtype /Widget /FT /Tx /T (field" + std::to_string(i) +
+                                    ") /V (value" + std::to_string(i) + ") /Rect [300 700 500 720] /F 4" + pageRef +
+                                    " /AP << /N " + ref(appearance) + " >> >>");
+            annots.push_back(field);
+            fields.push_back(field);
+        }
+        if (page.sharedField) {
+            if (!sharedField) {
+                sharedField = w.placeholder();
+                fields.push_back(sharedField);
+            }
+            const int kid = w.add("<< /Type /Annot /Subtype /Widget /Rect [300 650 500 670] /F 4 /Parent " +
+                                  ref(sharedField) + pageRef + " >>");
+            sharedKids.push_back(kid);
+            annots.push_back(kid);
+        }
+        if (page.markup) {
+            const int note = w.placeholder();
+            const int popup = w.add("<< /Type /Annot /Subtype /Popup /Rect [300 500 450 600] /Parent " + ref(note) +
+                                    pageRef + " >>");
+            w.set(note, "<< /Type /Annot /Subtype /Text /Rect [300 600 320 620] /Contents (A note) /Popup " +
+                            ref(popup) + pageRef + " >>");
+            const int highlight =
+                w.add("<< /Type /Annot /Subtype /Highlight /Rect [72 400 300 420] /QuadPoints [72 420 300 420 72 400 "
+                      "300 400] /C [1 1 0] /Contents (Highlighted)" +
+                      pageRef + " >>");
+            annots.insert(annots.end(), {note, popup, highlight});
+        }
+        const int content = w.add(stream("", pageContent(page)));
+        std::string dict = "<< /Type /Page /Parent " + ref(pagesNode) + " /Resources << /Font << /F1 " + ref(font) +
+                           " >> >> /Contents " + ref(content);
+        if (!spec.inheritBoxAndRotation) {
+            dict += " /MediaBox [0 0 " + num(page.width) + " " + num(page.height) + "]";
+            if (page.rotate) {
+                dict += " /Rotate " + std::to_string(page.rotate);
+            }
+        }
+        if (spec.xmpMetadata) {
+            dict += " /Metadata " + ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
+        }
+        if (!annots.empty()) {
+            dict += " /Annots [";
+            for (int a : annots) {
+                dict += ref(a) + " ";
+            }
+            dict += "]";
+        }
+        w.set(pageObjects[i], dict + " >>");
+    }
+    if (sharedField) {
+        std::string kids;
+        for (int k : sharedKids) {
+            kids += ref(k) + " ";
+        }
+        w.set(sharedField, "<< /FT /Tx /T (shared) /V (together) /Kids [" + kids + "] >>");
+    }
+
+    std::string pages = "<< /Type /Pages /Count " + std::to_string(spec.pages.size()) + " /Kids [";
+    for (int p : pageObjects) {
+        pages += ref(p) + " ";
+    }
+    pages += "]";
+    if (spec.inheritBoxAndRotation && !spec.pages.empty()) {
+        const auto& first = spec.pages.front();
+        pages += " /MediaBox [0 0 " + num(first.width) + " " + num(first.height) + "] /Rotate " +
+                 std::to_string(first.rotate);
+    }
+    w.set(pagesNode, pages + " >>");
+
+    std::string cat = "<< /Type /Catalog /Pages " + ref(pagesNode);
+    std::string names;
+    for (size_t i = 0; i < spec.pages.size(); ++i) {
+        names += "(dest" + std::to_string(i) + ") [" + ref(pageObjects[i]) + " /Fit] ";
+    }
+    if (!spec.pages.empty()) {
+        cat += " /Names << /Dests " + ref(w.add("<< /Names [" + names + "] >>")) + " >>";
+    }
+    if (!fields.empty()) {
+        std::string list;
+        for (int f : fields) {
+            list += ref(f) + " ";
+        }
+        cat += " /AcroForm << /Fields [" + list + "] /DA (/Helv 0 Tf 0 g) >>";
+    }
+    if (spec.xmpMetadata) {
+        cat += " /Metadata " + ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
+    }
+    w.set(catalog, cat + " >>");
+    const int info = spec.title ? w.add("<< /Title " + pdfString(*spec.title) + " /Author (Tester) >>") : 0;
+    return w.finish(catalog, info);
+}
+
+std::filesystem::path writePdf(const std::filesystem::path& path, const PdfSpec& spec)
+{
+    writeFile(path, makePdf(spec));
+    return path;
+}
+
+std::filesystem::path writeSimplePdf(const std::filesystem::path& path, int count, double width, double height)
+{
+    PdfSpec spec;
+    for (int i = 0; i < count; ++i) {
+        spec.pages.push_back(PageSpec{.width = width, .height = height, .label = "Page " + std::to_string(i + 1)});
+    }
+    return writePdf(path, spec);
+}
+
+std::string withBrokenXref(const std::string& pdf)
+{
+    std::string broken = pdf;
+    const auto xref = broken.rfind("xref\n");
+    // Shift every in-use offset by 7 bytes so that none points at its object any more.
+    for (auto pos = broken.find(" 00000 n", xref); pos != std::string::npos; pos = broken.find(" 00000 n", pos + 1)) {
+        const auto start = pos - 10;
+        const long long offset = std::stoll(broken.substr(start, 10)) + 7;
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%010lld", offset);
+        broken.replace(start, 10, digits);
+    }
+    return broken;
+}
+
+} // namespace lumafold::test

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Writes small PDFs for the tests with its own minimal writer, so an engine fault cannot
+// hide itself by producing its own test input.
+namespace lumafold::test {
+
+struct LinkSpec
+{
+    enum class Kind
+    {
+        destArray,   // /Dest [page /Fit]
+        goToAction,  // /A << /S /GoTo /D [page /Fit] >>
+        namedDest,   // /Dest (name), resolved through the catalog's /Names /Dests tree
+        uri,         // /A << /S /URI /URI (...) >>
+    };
+    Kind kind = Kind::destArray;
+    int targetPage = 0; // for the internal kinds
+    std::string uri = "https://example.org/";
+};
+
+struct PageSpec
+{
+    double width = 612;
+    double height = 792;
+    int rotate = 0; // written as /Rotate when not 0
+    std::string label;
+    // A red square in the top-left corner of the unturned page, to tell orientation in pictures.
+    bool cornerMarker = false;
+    std::vector<LinkSpec> links;
+    bool textField = false;   // a text form field (merged field/widget) named "field<page>"
+    bool markup = false;      // a /Text note with its /Popup, and a /Highlight
+    bool sharedField = false; // a widget of the field "shared", whose kids spread over pages
+};
+
+struct PdfSpec
+{
+    std::vector<PageSpec> pages;
+    std::optional<std::string> title;
+    // /MediaBox and /Rotate of the first page are put on the /Pages node and left off every page.
+    bool inheritBoxAndRotation = false;
+    bool xmpMetadata = false; // /Metadata streams on the catalog and on every page
+};
+
+std::string makePdf(const PdfSpec& spec);
+std::filesystem::path writePdf(const std::filesystem::path& path, const PdfSpec& spec);
+// `count` plain letter-size pages labelled "Page 1", "Page 2", ...
+std::filesystem::path writeSimplePdf(const std::filesystem::path& path, int count, double width = 612,
+                                     double height = 792);
+// The same PDF with every cross-reference offset pointing at the wrong place.
+std::string withBrokenXref(const std::string& pdf);
+
+} // namespace lumafold::test

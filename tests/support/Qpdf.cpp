@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "tests/support/Qpdf.h"
+
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace lumafold::test {
+
+namespace {
+std::string drain(int fd)
+{
+    std::string text;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0) {
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    return text;
+}
+} // namespace
+
+ProcessResult runProcess(const std::vector<std::string>& argv)
+{
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
+    std::vector<char*> args;
+    for (const auto& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    ProcessResult result;
+    if (spawned != 0) {
+        close(out[0]);
+        close(err[0]);
+        throw std::runtime_error("cannot start " + argv[0]);
+    }
+    // Small outputs only: stderr is read after stdout is closed.
+    result.output = drain(out[0]);
+    result.errors = drain(err[0]);
+    close(out[0]);
+    close(err[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+namespace qpdf {
+
+bool checkPasses(const std::filesystem::path& pdf)
+{
+    // Exit 0: no errors, no warnings.
+    return runProcess({QPDF_EXECUTABLE, "--check", pdf.string()}).exitCode == 0;
+}
+
+int pageCount(const std::filesystem::path& pdf)
+{
+    const auto result = runProcess({QPDF_EXECUTABLE, "--show-npages", pdf.string()});
+    if (result.exitCode != 0) {
+        return -1;
+    }
+    return std::stoi(result.output);
+}
+
+nlohmann::json json(const std::filesystem::path& pdf)
+{
+    const auto result = runProcess({QPDF_EXECUTABLE, "--json=2", pdf.string()});
+    if (result.exitCode != 0 && result.exitCode != 3) {
+        throw std::runtime_error("qpdf --json failed: " + result.errors);
+    }
+    return nlohmann::json::parse(result.output);
+}
+
+void encrypt(const std::filesystem::path& in, const std::filesystem::path& out, const std::string& userPassword,
+             const std::string& ownerPassword)
+{
+    const auto result = runProcess(
+        {QPDF_EXECUTABLE, "--encrypt", userPassword, ownerPassword, "256", "--", in.string(), out.string()});
+    if (result.exitCode != 0) {
+        throw std::runtime_error("qpdf --encrypt failed: " + result.errors);
+    }
+}
+
+} // namespace qpdf
+} // namespace lumafold::test

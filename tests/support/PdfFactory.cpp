@@ -3,8 +3,8 @@
 
 #include "tests/support/TempDir.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 namespace lumafold::test {
@@ -134,7 +134,8 @@ std::string makePdf(const PdfSpec& spec)
         }
         const std::string pageRef = " /P " + ref(pageObjects[i]);
         if (page.textField) {
-            const int appearance = w.add(stream("/Type /XObject /Subtype /Form /BBox [0 0 200 20]", "0 0 1 rg 0 0 200 20 re f"));
+            const int appearance =
+                w.add(stream("/Type /XObject /Subtype /Form /BBox [0 0 200 20]", "0 0 1 rg 0 0 200 20 re f"));
             const int field = w.add("<< /Type /Annot /Subtype /Widget /FT /Tx /T (field" + std::to_string(i) +
                                     ") /V (value" + std::to_string(i) + ") /Rect [300 700 500 720] /F 4" + pageRef +
                                     " /AP << /N " + ref(appearance) + " >> >>");
@@ -153,8 +154,8 @@ std::string makePdf(const PdfSpec& spec)
         }
         if (page.markup) {
             const int note = w.placeholder();
-            const int popup = w.add("<< /Type /Annot /Subtype /Popup /Rect [300 500 450 600] /Parent " + ref(note) +
-                                    pageRef + " >>");
+            const int popup =
+                w.add("<< /Type /Annot /Subtype /Popup /Rect [300 500 450 600] /Parent " + ref(note) + pageRef + " >>");
             w.set(note, "<< /Type /Annot /Subtype /Text /Rect [300 600 320 620] /Contents (A note) /Popup " +
                             ref(popup) + pageRef + " >>");
             const int highlight =
@@ -173,7 +174,8 @@ std::string makePdf(const PdfSpec& spec)
             }
         }
         if (spec.xmpMetadata) {
-            dict += " /Metadata " + ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
+            dict += " /Metadata " +
+                    ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
         }
         if (!annots.empty()) {
             dict += " /Annots [";
@@ -220,7 +222,8 @@ std::string makePdf(const PdfSpec& spec)
         cat += " /AcroForm << /Fields [" + list + "] /DA (/Helv 0 Tf 0 g) >>";
     }
     if (spec.xmpMetadata) {
-        cat += " /Metadata " + ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
+        cat += " /Metadata " +
+               ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
     }
     w.set(catalog, cat + " >>");
     const int info = spec.title ? w.add("<< /Title " + pdfString(*spec.title) + " /Author (Tester) >>") : 0;

@@ -14,10 +14,10 @@ struct LinkSpec
 {
     enum class Kind
     {
-        destArray,   // /Dest [page /Fit]
-        goToAction,  // /A << /S /GoTo /D [page /Fit] >>
-        namedDest,   // /Dest (name), resolved through the catalog's /Names /Dests tree
-        uri,         // /A << /S /URI /URI (...) >>
+        destArray,  // /Dest [page /Fit]
+        goToAction, // /A << /S /GoTo /D [page /Fit] >>
+        namedDest,  // /Dest (name), resolved through the catalog's /Names /Dests tree
+        uri,        // /A << /S /URI /URI (...) >>
     };
     Kind kind = Kind::destArray;
     int targetPage = 0; // for the internal kinds

@@ -91,8 +91,8 @@ nlohmann::json json(const std::filesystem::path& pdf)
 void encrypt(const std::filesystem::path& in, const std::filesystem::path& out, const std::string& userPassword,
              const std::string& ownerPassword)
 {
-    const auto result = runProcess(
-        {QPDF_EXECUTABLE, "--encrypt", userPassword, ownerPassword, "256", "--", in.string(), out.string()});
+    const auto result =
+        runProcess({QPDF_EXECUTABLE, "--encrypt", userPassword, ownerPassword, "256", "--", in.string(), out.string()});
     if (result.exitCode != 0) {
         throw std::runtime_error("qpdf --encrypt failed: " + result.errors);
     }

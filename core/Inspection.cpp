@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "core/LumafoldEngine.h"
+
+#include "core/JpegEncoder.h"
+#include "core/engine/PdfDocument.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace lumafold::LumafoldEngine {
+
+namespace {
+
+// Guards against absurd requests (a fuzzed size, a huge maxPixelSize) allocating gigabytes.
+constexpr double largestPictureSide = 16384;
+
+engine::Document openReadable(const std::filesystem::path& url, int& pageCount)
+{
+    try {
+        auto document = engine::Document::openFile(url);
+        if (document.isLocked()) {
+            throw LumafoldError::encrypted(url);
+        }
+        pageCount = document.pageCount();
+        return document;
+    } catch (const engine::FzError&) {
+        throw LumafoldError::cannotRead(url);
+    }
+}
+
+std::optional<Bytes> blankPicture(const PageSize& size, double maxSide)
+{
+    const double w = size.width, h = size.height;
+    if (!std::isfinite(w) || !std::isfinite(h)) {
+        return std::nullopt;
+    }
+    const double scale = maxSide / std::max(w, h);
+    const double pictureWidth = scale >= 1 ? std::max(w, 1.0) : std::max(w * scale, 1.0);
+    const double pictureHeight = scale >= 1 ? std::max(h, 1.0) : std::max(h * scale, 1.0);
+    if (pictureWidth > largestPictureSide || pictureHeight > largestPictureSide) {
+        return std::nullopt;
+    }
+    const int width = std::max(1, static_cast<int>(std::lround(pictureWidth)));
+    const int height = std::max(1, static_cast<int>(std::lround(pictureHeight)));
+    const std::vector<unsigned char> white(static_cast<std::size_t>(width) * 3 * static_cast<std::size_t>(height),
+                                           0xFF);
+    return JpegEncoder::encodeRgb(white.data(), width, height, width * 3);
+}
+
+std::optional<Bytes> sourcePicture(const engine::Document& document, int pageCount, std::int64_t index,
+                                   std::int64_t rotation, double maxSide)
+{
+    if (index < 0 || index >= pageCount || maxSide > largestPictureSide) {
+        return std::nullopt;
+    }
+    try {
+        const auto pixmap =
+            engine::Pixmap::render(document, static_cast<int>(index),
+                                   static_cast<int>(PageDescriptor::normalized(rotation)), static_cast<float>(maxSide));
+        return JpegEncoder::encodeRgb(pixmap.samples, pixmap.width, pixmap.height, pixmap.stride);
+    } catch (const engine::FzError&) {
+        return std::nullopt;
+    }
+}
+
+struct ReadableSource
+{
+    std::optional<engine::Document> document;
+    int pageCount = 0;
+};
+
+// Documents opened for one batch of pictures; a file that cannot be opened is tried once.
+class PictureSources
+{
+public:
+    ReadableSource& open(const std::filesystem::path& url)
+    {
+        auto [entry, inserted] = m_sources.try_emplace(url);
+        if (inserted) {
+            try {
+                entry->second.document.emplace(openReadable(url, entry->second.pageCount));
+            } catch (const LumafoldError&) {
+            }
+        }
+        return entry->second;
+    }
+
+private:
+    std::map<std::filesystem::path, ReadableSource> m_sources;
+};
+
+std::optional<Bytes> picture(PictureSources& sources, const PageDescriptor& page, std::int64_t maxPixelSize)
+{
+    const auto maxSide = static_cast<double>(maxPixelSize);
+    if (page.content.isBlank()) {
+        return blankPicture(page.content.blankSize(), maxSide);
+    }
+    const auto& source = page.content.sourcePage();
+    auto& readable = sources.open(source.url);
+    if (!readable.document) {
+        return std::nullopt;
+    }
+    return sourcePicture(*readable.document, readable.pageCount, source.index, page.rotation, maxSide);
+}
+
+} // namespace
+
+PDFDocumentInfo inspect(const std::filesystem::path& url)
+{
+    PDFDocumentInfo info;
+    int pageCount = 0;
+    const auto document = openReadable(url, pageCount);
+    if (pageCount < 1) {
+        throw LumafoldError::emptyDocument(url);
+    }
+    std::error_code error;
+    const auto size = std::filesystem::file_size(url, error);
+    info.bytes = error ? 0 : static_cast<std::int64_t>(size);
+    info.pageCount = pageCount;
+    info.pageSizes.reserve(static_cast<std::size_t>(pageCount));
+    for (int index = 0; index < pageCount; ++index) {
+        try {
+            info.pageSizes.push_back(document.mediaSize(index));
+        } catch (const engine::FzError&) {
+            info.pageSizes.push_back(PageSize{0, 0});
+        }
+    }
+    try {
+        info.title = document.title();
+    } catch (const engine::FzError&) {
+        info.title.reset();
+    }
+    return info;
+}
+
+std::vector<PageDescriptor> descriptors(const std::filesystem::path& url)
+{
+    const auto info = inspect(url);
+    std::vector<PageDescriptor> pages;
+    pages.reserve(static_cast<std::size_t>(info.pageCount));
+    for (std::int64_t index = 0; index < info.pageCount; ++index) {
+        pages.emplace_back(PageContent::source(url, index), 0);
+    }
+    return pages;
+}
+
+std::optional<Bytes> thumbnailData(const PageDescriptor& page, std::int64_t maxPixelSize)
+{
+    PictureSources sources;
+    return picture(sources, page, maxPixelSize);
+}
+
+std::vector<std::optional<Bytes>> thumbnailsData(const std::vector<PageDescriptor>& pages, std::int64_t maxPixelSize)
+{
+    PictureSources sources;
+    std::vector<std::optional<Bytes>> pictures;
+    pictures.reserve(pages.size());
+    for (const auto& page : pages) {
+        pictures.push_back(picture(sources, page, maxPixelSize));
+    }
+    return pictures;
+}
+
+} // namespace lumafold::LumafoldEngine

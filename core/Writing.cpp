@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "core/LumafoldEngine.h"
+
+#include "core/FileOps.h"
+#include "core/engine/PdfDocument.h"
+
+#include <algorithm>
+
+namespace lumafold::LumafoldEngine {
+
+namespace {
+
+bool somethingExistsAt(const std::filesystem::path& path)
+{
+    std::error_code error;
+    // symlink_status: a dangling symlink is still something that a rename must not replace.
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+void createParentFolder(const std::filesystem::path& folder)
+{
+    if (folder.empty()) {
+        return;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        throw FileSystemError("The folder \u201C" + folder.filename().string() +
+                              "\u201D could not be created: " + error.message() + ".");
+    }
+}
+
+// Removes the side file on every way out, unless it has been moved into place.
+class SideFile
+{
+public:
+    explicit SideFile(std::filesystem::path path) : m_path(std::move(path)) {}
+    ~SideFile()
+    {
+        if (!m_moved) {
+            std::error_code ignored;
+            std::filesystem::remove(m_path, ignored);
+        }
+    }
+    SideFile(const SideFile&) = delete;
+    SideFile& operator=(const SideFile&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    void markMoved() { m_moved = true; }
+
+private:
+    std::filesystem::path m_path;
+    bool m_moved = false;
+};
+
+bool reopensWithPages(const std::filesystem::path& path, std::int64_t expectedPages)
+{
+    try {
+        return engine::Document::openFile(path).pageCount() == expectedPages;
+    } catch (const engine::FzError&) {
+        return false;
+    }
+}
+
+int digitCount(std::int64_t value)
+{
+    int digits = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++digits;
+    }
+    return digits;
+}
+
+void removeAll(const std::vector<std::filesystem::path>& files)
+{
+    for (const auto& file : files) {
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+    }
+}
+
+} // namespace
+
+std::filesystem::path write(const PagesResult& result, const std::filesystem::path& destination)
+{
+    if (somethingExistsAt(destination)) {
+        throw LumafoldError::destinationExists(destination);
+    }
+    const auto folder = destination.parent_path();
+    createParentFolder(folder);
+    SideFile side((folder.empty() ? std::filesystem::path(".") : folder) /
+                  (".marlo-lumafold-" + FileOps::newUuid() + ".pdf"));
+    if (!FileOps::writeNewFile(side.path(), result.data)) {
+        throw LumafoldError::cannotWrite();
+    }
+    if (!reopensWithPages(side.path(), result.pageCount)) {
+        throw LumafoldError::verificationFailed("the written file does not contain every page");
+    }
+    if (!FileOps::moveNoReplace(side.path(), destination)) {
+        throw LumafoldError::cannotWrite();
+    }
+    side.markMoved();
+    FileOps::syncDirectory(folder.empty() ? std::filesystem::path(".") : folder);
+    return destination;
+}
+
+std::string splitFileName(const std::string& baseName, std::int64_t number, std::int64_t fileCount)
+{
+    const int width = std::max(2, digitCount(fileCount));
+    std::string digits = std::to_string(number);
+    if (static_cast<int>(digits.size()) < width) {
+        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+    }
+    return baseName + "-" + digits + ".pdf";
+}
+
+std::vector<std::filesystem::path> split(const std::vector<PageDescriptor>& pages, std::int64_t chunkSize,
+                                         const std::filesystem::path& folder, const std::string& baseName,
+                                         bool removeMetadata, std::stop_token stop)
+{
+    if (pages.empty()) {
+        throw LumafoldError::noPages();
+    }
+    const auto size = static_cast<std::size_t>(std::max<std::int64_t>(chunkSize, 1));
+    const std::size_t fileCount = (pages.size() + size - 1) / size;
+    std::vector<std::filesystem::path> locations;
+    for (std::size_t number = 1; number <= fileCount; ++number) {
+        locations.push_back(
+            folder / splitFileName(baseName, static_cast<std::int64_t>(number), static_cast<std::int64_t>(fileCount)));
+    }
+    for (const auto& location : locations) {
+        if (somethingExistsAt(location)) {
+            throw LumafoldError::destinationExists(location);
+        }
+    }
+    std::vector<std::filesystem::path> written;
+    try {
+        for (std::size_t chunk = 0; chunk < fileCount; ++chunk) {
+            if (stop.stop_requested()) {
+                throw Cancelled();
+            }
+            const auto first = pages.begin() + static_cast<std::ptrdiff_t>(chunk * size);
+            const auto last = pages.begin() + static_cast<std::ptrdiff_t>(std::min(pages.size(), (chunk + 1) * size));
+            const auto result = assemble(std::vector<PageDescriptor>(first, last), removeMetadata, stop);
+            written.push_back(write(result, locations[chunk]));
+        }
+    } catch (...) {
+        removeAll(written);
+        throw;
+    }
+    return written;
+}
+
+} // namespace lumafold::LumafoldEngine

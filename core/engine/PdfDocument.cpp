@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "core/engine/PdfDocument.h"
+
+#include "core/engine/FzContext.h"
+#include "core/engine/PdfShim.h"
+
+#include <sys/stat.h>
+#include <utility>
+
+namespace lumafold::engine {
+
+namespace {
+
+constexpr int notARegularFile = -1;
+
+[[noreturn]] void fail(const lf_error& error)
+{
+    throw FzError(error.code, error.message);
+}
+
+void check(int failed, const lf_error& error)
+{
+    if (failed) {
+        fail(error);
+    }
+}
+
+} // namespace
+
+Document Document::openFile(const std::filesystem::path& path)
+{
+    // MuPDF would block forever on a FIFO and fail oddly on a folder; only plain files are PDFs.
+    struct stat info
+    {
+    };
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        throw FzError(notARegularFile, "not a regular file");
+    }
+    lf_error error{};
+    pdf_document* doc = nullptr;
+    check(lf_open_file(threadContext(), path.c_str(), &doc, &error), error);
+    return Document(doc);
+}
+
+Document Document::openMemory(const std::uint8_t* data, std::size_t size)
+{
+    lf_error error{};
+    pdf_document* doc = nullptr;
+    check(lf_open_memory(threadContext(), data, size, &doc, &error), error);
+    return Document(doc);
+}
+
+Document::Document(Document&& other) noexcept : m_doc(std::exchange(other.m_doc, nullptr)) {}
+
+Document& Document::operator=(Document&& other) noexcept
+{
+    if (this != &other) {
+        lf_drop_document(threadContext(), m_doc);
+        m_doc = std::exchange(other.m_doc, nullptr);
+    }
+    return *this;
+}
+
+Document::~Document()
+{
+    if (m_doc) {
+        lf_drop_document(threadContext(), m_doc);
+    }
+}
+
+bool Document::isLocked() const
+{
+    lf_error error{};
+    int locked = 0;
+    check(lf_is_locked(threadContext(), m_doc, &locked, &error), error);
+    return locked != 0;
+}
+
+int Document::pageCount() const
+{
+    lf_error error{};
+    int count = 0;
+    check(lf_count_pages(threadContext(), m_doc, &count, &error), error);
+    return count;
+}
+
+PageSize Document::mediaSize(int index) const
+{
+    lf_error error{};
+    float width = 0, height = 0;
+    check(lf_media_size(threadContext(), m_doc, index, &width, &height, &error), error);
+    return PageSize{width, height};
+}
+
+std::optional<std::string> Document::title() const
+{
+    lf_error error{};
+    char* title = nullptr;
+    check(lf_title(threadContext(), m_doc, &title, &error), error);
+    if (!title) {
+        return std::nullopt;
+    }
+    std::string text(title);
+    free(title);
+    return text;
+}
+
+Pixmap Pixmap::render(const Document& document, int index, int extraRotation, float maxSide)
+{
+    lf_error error{};
+    fz_pixmap* pixmap = nullptr;
+    check(lf_render_page(threadContext(), document.raw(), index, extraRotation, maxSide, &pixmap, &error), error);
+    return Pixmap(pixmap);
+}
+
+Pixmap::Pixmap(fz_pixmap* pixmap) : m_pixmap(pixmap)
+{
+    unsigned char* data = nullptr;
+    lf_pixmap_samples(threadContext(), pixmap, &width, &height, &stride, &data);
+    samples = data;
+}
+
+Pixmap::Pixmap(Pixmap&& other) noexcept
+    : width(other.width), height(other.height), stride(other.stride), samples(other.samples),
+      m_pixmap(std::exchange(other.m_pixmap, nullptr))
+{}
+
+Pixmap::~Pixmap()
+{
+    if (m_pixmap) {
+        lf_drop_pixmap(threadContext(), m_pixmap);
+    }
+}
+
+OutputDocument::OutputDocument()
+{
+    lf_error error{};
+    check(lf_output_new(threadContext(), &m_out, &error), error);
+}
+
+OutputDocument::~OutputDocument()
+{
+    lf_output_drop(threadContext(), m_out);
+}
+
+int OutputDocument::addSource(const Document& source)
+{
+    lf_error error{};
+    int slot = -1;
+    check(lf_output_add_source(threadContext(), m_out, source.raw(), &slot, &error), error);
+    return slot;
+}
+
+void OutputDocument::appendPage(int sourceSlot, int index, int extraRotation)
+{
+    lf_error error{};
+    check(lf_output_append_page(threadContext(), m_out, sourceSlot, index, extraRotation, &error), error);
+}
+
+void OutputDocument::appendBlank(PageSize size)
+{
+    lf_error error{};
+    check(lf_output_append_blank(threadContext(), m_out, static_cast<float>(size.width),
+                                 static_cast<float>(size.height), &error),
+          error);
+}
+
+void OutputDocument::finish(int infoSlot)
+{
+    lf_error error{};
+    check(lf_output_finish(threadContext(), m_out, infoSlot, &error), error);
+}
+
+Bytes OutputDocument::save()
+{
+    lf_error error{};
+    unsigned char* data = nullptr;
+    std::size_t size = 0;
+    fz_context* ctx = threadContext();
+    check(lf_output_save(ctx, m_out, &data, &size, &error), error);
+    Bytes bytes(data, data + size);
+    lf_free(ctx, data);
+    return bytes;
+}
+
+} // namespace lumafold::engine

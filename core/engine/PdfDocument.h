@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#pragma once
+
+#include "core/PageModel.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+struct fz_pixmap;
+struct pdf_document;
+struct lf_output;
+
+// C++ face of MuPDF for the engine. Every object belongs to the thread that made it and uses
+// that thread's context; none may be handed to another thread. Failures throw FzError.
+namespace lumafold::engine {
+
+class FzError : public std::runtime_error
+{
+public:
+    FzError(int code, const std::string& message) : std::runtime_error(message), m_code(code) {}
+    int code() const { return m_code; }
+
+private:
+    int m_code;
+};
+
+class Document
+{
+public:
+    // Throws FzError when the path is not a regular file or not a PDF that MuPDF can parse or repair.
+    static Document openFile(const std::filesystem::path& path);
+    static Document openMemory(const std::uint8_t* data, std::size_t size);
+
+    Document(Document&& other) noexcept;
+    Document& operator=(Document&& other) noexcept;
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+    ~Document();
+
+    bool isLocked() const;
+    int pageCount() const;
+    PageSize mediaSize(int index) const;
+    std::optional<std::string> title() const;
+
+    pdf_document* raw() const { return m_doc; }
+
+private:
+    explicit Document(pdf_document* doc) : m_doc(doc) {}
+    pdf_document* m_doc = nullptr;
+};
+
+// Opaque RGB pixels, rows of `stride` bytes.
+class Pixmap
+{
+public:
+    static Pixmap render(const Document& document, int index, int extraRotation, float maxSide);
+    Pixmap(Pixmap&& other) noexcept;
+    Pixmap(const Pixmap&) = delete;
+    Pixmap& operator=(const Pixmap&) = delete;
+    Pixmap& operator=(Pixmap&&) = delete;
+    ~Pixmap();
+
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    const unsigned char* samples = nullptr;
+
+private:
+    explicit Pixmap(fz_pixmap* pixmap);
+    fz_pixmap* m_pixmap = nullptr;
+};
+
+// A new PDF put together from pages of open documents, which must stay open until it is saved.
+class OutputDocument
+{
+public:
+    OutputDocument();
+    OutputDocument(const OutputDocument&) = delete;
+    OutputDocument& operator=(const OutputDocument&) = delete;
+    ~OutputDocument();
+
+    int addSource(const Document& source);
+    void appendPage(int sourceSlot, int index, int extraRotation);
+    void appendBlank(PageSize size);
+    // Copies annotations and form fields; takes the document information of infoSlot (-1: none).
+    void finish(int infoSlot);
+    Bytes save();
+
+private:
+    lf_output* m_out = nullptr;
+};
+
+} // namespace lumafold::engine

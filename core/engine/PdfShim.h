@@ -1,0 +1,62 @@
+/* SPDX-License-Identifier: AGPL-3.0-or-later */
+/*
+ * The only place that runs MuPDF code under fz_try. Every function returns 0 on success,
+ * or 1 with *err filled in; nothing here throws or longjmps out. C, so that no C++ object
+ * can ever sit between a setjmp and its longjmp.
+ */
+#pragma once
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct fz_context fz_context;
+typedef struct fz_pixmap fz_pixmap;
+typedef struct pdf_document pdf_document;
+typedef struct lf_output lf_output;
+
+typedef struct lf_error
+{
+    int code; /* MuPDF's FZ_ERROR_* */
+    char message[160];
+} lf_error;
+
+void lf_silence(fz_context* ctx);
+int lf_register_handlers(fz_context* ctx);
+
+int lf_open_file(fz_context* ctx, const char* path, pdf_document** doc, lf_error* err);
+int lf_open_memory(fz_context* ctx, const unsigned char* data, size_t len, pdf_document** doc, lf_error* err);
+void lf_drop_document(fz_context* ctx, pdf_document* doc);
+int lf_is_locked(fz_context* ctx, pdf_document* doc, int* locked, lf_error* err);
+int lf_count_pages(fz_context* ctx, pdf_document* doc, int* count, lf_error* err);
+/* Width and height of the page's (possibly inherited) media box, before rotation. */
+int lf_media_size(fz_context* ctx, pdf_document* doc, int index, float* width, float* height, lf_error* err);
+/* The /Info title as UTF-8 in a malloc'd string, or NULL when there is none or it is not text. */
+int lf_title(fz_context* ctx, pdf_document* doc, char** title, lf_error* err);
+
+/* Renders page `index` turned by its own /Rotate plus `extra_rotation`, scaled so that the
+   longer side is at most max_side pixels (never enlarged), as opaque RGB on white. */
+int lf_render_page(fz_context* ctx, pdf_document* doc, int index, int extra_rotation, float max_side,
+                   fz_pixmap** pixmap, lf_error* err);
+void lf_pixmap_samples(fz_context* ctx, fz_pixmap* pixmap, int* width, int* height, int* stride,
+                       unsigned char** samples);
+void lf_drop_pixmap(fz_context* ctx, fz_pixmap* pixmap);
+
+/* Assembling a new document from pages of registered sources. */
+int lf_output_new(fz_context* ctx, lf_output** out, lf_error* err);
+void lf_output_drop(fz_context* ctx, lf_output* out);
+/* Registers an open source document (owned by the caller, kept open until the output is dropped). */
+int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, int* slot, lf_error* err);
+int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, int extra_rotation, lf_error* err);
+int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float height, lf_error* err);
+/* Copies annotations and form fields, then the /Info of source `info_slot` (-1: no /Info at all). */
+int lf_output_finish(fz_context* ctx, lf_output* out, int info_slot, lf_error* err);
+/* Serialises into a buffer the caller releases with lf_free. */
+int lf_output_save(fz_context* ctx, lf_output* out, unsigned char** data, size_t* len, lf_error* err);
+void lf_free(fz_context* ctx, void* data);
+
+#ifdef __cplusplus
+}
+#endif

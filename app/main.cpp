@@ -1,21 +1,49 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "app/Version.h"
+#include "app/automation/CombineCommand.h"
+#include "app/automation/ServiceCommand.h"
 
 #include <cstdio>
-#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* usage = R"(Usage: lumafold [FILE]...
+       lumafold combine [OPTION]... FILE...
+       lumafold --dbus-service [--idle-timeout SECONDS]
+       lumafold --help | --version
+
+  combine         combine PDF files into one new PDF without opening a window
+                  (see lumafold combine --help)
+  --dbus-service  serve app.marlo.Lumafold on the session bus without a window,
+                  exiting after SECONDS (default 10) without a call
+)";
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    // Both headless modes stay ahead of anything that could create a GUI application object.
+    if (!args.empty() && args.front() == "combine") {
+        return lumafold::runCombineCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
+    }
+    if (!args.empty() && args.front() == "--dbus-service") {
+        return lumafold::runAutomationService({args.begin() + 1, args.end()}, std::cerr);
+    }
+    for (const auto& arg : args) {
+        if (arg == "--version") {
             std::printf("Lumafold %s\n", lumafold::projectVersion);
             return 0;
         }
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("Usage: lumafold [--version] [--help]\n");
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(usage, stdout);
             return 0;
         }
     }
-    std::fprintf(stderr, "lumafold: the window is not available in this build yet; try --version.\n");
+    // The window starts here, with its QApplication, once the application shell lands.
+    std::fprintf(stderr, "lumafold: the window is not available in this build yet; try lumafold combine --help.\n");
     return 1;
 }

@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "app/automation/CombineCommand.h"
+
+#include "app/Version.h"
+#include "app/automation/CombinePDFsIntent.h"
+#include "app/automation/DesktopNotification.h"
+
+#include <exception>
+#include <optional>
+
+namespace lumafold {
+
+namespace {
+
+constexpr const char* help = R"(Usage: lumafold combine [OPTION]... FILE...
+Combine every page of the PDF files, in the order given, into one new PDF.
+
+Without --output the result is "Combined.pdf" in a new folder in the temporary
+directory. Prints the summary line and the path of the result. Standard input is
+never read; a file named "-" can be given as ./-.
+
+  -o, --output PATH  write the result to PATH, which must not exist yet
+      --notify       also report the outcome as a desktop notification
+  -h, --help         show this help and exit
+      --version      show the version and exit
+      --             take every following argument as a file
+
+Exit status: 0 when the PDF was written, 1 when the files could not be combined,
+2 when the command line is wrong.
+)";
+
+struct Options
+{
+    std::vector<std::filesystem::path> files;
+    std::optional<std::filesystem::path> output;
+    bool notify = false;
+    bool help = false;
+    bool version = false;
+};
+
+class UsageError
+{
+public:
+    explicit UsageError(std::string text) : message(std::move(text)) {}
+    std::string message;
+};
+
+std::string quoted(const std::string& text)
+{
+    return "\u201C" + text + "\u201D";
+}
+
+std::filesystem::path pathArgument(const std::string& text, const std::string& option)
+{
+    if (text.empty()) {
+        throw UsageError(option.empty() ? "an empty file name was given." : option + " needs a path.");
+    }
+    if (text == "-") {
+        throw UsageError("\u201C-\u201D is not a file here: standard input and output are not used. Write ./- for a "
+                         "file of that name.");
+    }
+    return text;
+}
+
+Options parse(const std::vector<std::string>& args)
+{
+    Options options;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            options.files.push_back(pathArgument(arg, {}));
+            continue;
+        }
+        std::optional<std::string> output;
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "-h" || arg == "--help") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (arg == "--notify") {
+            options.notify = true;
+        } else if (arg == "-o" || arg == "--output") {
+            if (i + 1 == args.size()) {
+                throw UsageError(quoted(arg) + " needs a path.");
+            }
+            output = args[++i];
+        } else if (arg.rfind("--output=", 0) == 0) {
+            output = arg.substr(9);
+        } else if (arg.rfind("-o", 0) == 0 && arg.rfind("--", 0) != 0) {
+            output = arg.substr(2);
+        } else {
+            throw UsageError("unknown option " + quoted(arg) + ".");
+        }
+        if (output) {
+            if (options.output) {
+                throw UsageError("--output is given more than once.");
+            }
+            options.output = pathArgument(*output, "--output");
+        }
+    }
+    return options;
+}
+
+} // namespace
+
+int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    Options options;
+    try {
+        options = parse(args);
+    } catch (const UsageError& usage) {
+        err << "lumafold combine: " << usage.message << "\nTry \u201Clumafold combine --help\u201D.\n";
+        return 2;
+    }
+    if (options.help) {
+        out << help;
+        return 0;
+    }
+    if (options.version) {
+        out << "Lumafold " << projectVersion << '\n';
+        return 0;
+    }
+
+    CombinePDFsIntent intent{options.files, options.output};
+    std::optional<CombinePDFsResult> result;
+    std::string failure;
+    try {
+        result = intent.perform();
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+
+    if (result) {
+        out << result->dialog << '\n' << result->combinedPath.native() << '\n' << std::flush;
+    } else {
+        err << failure << '\n' << std::flush;
+    }
+    if (options.notify) {
+        const auto problem = result ? showDesktopNotification(result->dialog, result->combinedPath.native(), false)
+                                    : showDesktopNotification(failure, {}, true);
+        if (!problem.empty()) {
+            err << "lumafold combine: the desktop notification could not be shown: " << problem << '\n';
+        }
+    }
+    return result ? 0 : 1;
+}
+
+} // namespace lumafold

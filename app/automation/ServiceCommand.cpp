@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "app/automation/ServiceCommand.h"
+
+#include "app/automation/AutomationService.h"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QTimer>
+
+#include <charconv>
+
+namespace lumafold {
+
+namespace {
+
+constexpr int defaultIdleSeconds = 10;
+// Calls the bus routed to us just before the name was released still arrive; answer them.
+constexpr int releaseGraceMs = 500;
+
+bool parseSeconds(const std::string& text, int& seconds)
+{
+    const auto end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data(), end, seconds);
+    return error == std::errc() && last == end && seconds > 0 && seconds <= 24 * 3600;
+}
+
+} // namespace
+
+int runAutomationService(const std::vector<std::string>& args, std::ostream& err)
+{
+    int idleSeconds = defaultIdleSeconds;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--idle-timeout" && i + 1 < args.size() && parseSeconds(args[i + 1], idleSeconds)) {
+            ++i;
+            continue;
+        }
+        err << "lumafold --dbus-service: unexpected argument \u201C" << args[i]
+            << "\u201D. The only option is --idle-timeout SECONDS (1 to 86400).\n";
+        return 2;
+    }
+
+    static int argc = 1;
+    static char name[] = "lumafold";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        err << "lumafold: the session bus is not available: " << bus.lastError().message().toStdString() << '\n';
+        return 1;
+    }
+    AutomationService service;
+    if (!service.registerOn(bus)) {
+        err << "lumafold: " << AutomationService::objectPath << " could not be registered.\n";
+        return 1;
+    }
+    const QString serviceName = QString::fromLatin1(AutomationService::serviceName);
+    const auto owned = bus.interface()->registerService(serviceName, QDBusConnectionInterface::DontQueueService,
+                                                        QDBusConnectionInterface::AllowReplacement);
+    if (!owned.isValid() || owned.value() != QDBusConnectionInterface::ServiceRegistered) {
+        err << "lumafold: " << AutomationService::serviceName << " is already owned by another process.\n";
+        return 1;
+    }
+
+    bool leaving = false;
+    const auto leaveWhenIdle = [&] {
+        leaving = true;
+        if (service.runningCalls() == 0) {
+            QTimer::singleShot(releaseGraceMs, &application, [&] {
+                if (service.runningCalls() == 0) {
+                    QCoreApplication::quit();
+                }
+            });
+        }
+    };
+    QTimer idleTimer;
+    idleTimer.setSingleShot(true);
+    idleTimer.setInterval(idleSeconds * 1000);
+    QObject::connect(&idleTimer, &QTimer::timeout, &application, [&] {
+        bus.interface()->unregisterService(serviceName);
+        leaveWhenIdle();
+    });
+    QObject::connect(&service, &AutomationService::busy, &idleTimer, &QTimer::stop);
+    QObject::connect(&service, &AutomationService::idle, &application, [&] {
+        if (leaving) {
+            leaveWhenIdle();
+        } else {
+            idleTimer.start();
+        }
+    });
+    QObject::connect(bus.interface(), &QDBusConnectionInterface::serviceUnregistered, &application,
+                     [&](const QString& lost) {
+                         if (lost == serviceName && !leaving) {
+                             idleTimer.stop();
+                             leaveWhenIdle();
+                         }
+                     });
+    idleTimer.start();
+    return QCoreApplication::exec();
+}
+
+} // namespace lumafold

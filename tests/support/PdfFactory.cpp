@@ -253,7 +253,7 @@ std::string withBrokenXref(const std::string& pdf)
     for (auto pos = broken.find(" 00000 n", xref); pos != std::string::npos; pos = broken.find(" 00000 n", pos + 1)) {
         const auto start = pos - 10;
         const long long offset = std::stoll(broken.substr(start, 10)) + 7;
-        char digits[16];
+        char digits[24];
         std::snprintf(digits, sizeof digits, "%010lld", offset);
         broken.replace(start, 10, digits);
     }

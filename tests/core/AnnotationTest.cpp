@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "tests/core/EngineTestSupport.h"
+#include "tests/support/PdfInspector.h"
+#include "tests/support/Qpdf.h"
+
+using namespace lumafold;
+using namespace lumafold::test;
+
+namespace {
+
+using Kind = LinkSpec::Kind;
+
+// Page 0 links to page 2 in every internal form, and to a web address.
+std::filesystem::path writeLinkedPdf(const TempDir& dir)
+{
+    PdfSpec spec;
+    spec.pages = {PageSpec{.label = "contents",
+                           .links = {LinkSpec{.kind = Kind::destArray, .targetPage = 2},
+                                     LinkSpec{.kind = Kind::goToAction, .targetPage = 2},
+                                     LinkSpec{.kind = Kind::namedDest, .targetPage = 2},
+                                     LinkSpec{.kind = Kind::uri, .uri = "https://example.org/manual"}}},
+                  PageSpec{.label = "middle"}, PageSpec{.label = "chapter"}};
+    return writePdf(dir / "linked.pdf", spec);
+}
+
+std::string linkTarget(const PdfInspector& pdf, const nlohmann::json& link)
+{
+    if (link.contains("/Dest")) {
+        return pdf.resolve(link["/Dest"])[0].get<std::string>();
+    }
+    return pdf.resolve(pdf.resolve(link["/A"])["/D"])[0].get<std::string>();
+}
+
+std::vector<nlohmann::json> ofSubtype(const std::vector<nlohmann::json>& annots, const std::string& subtype)
+{
+    std::vector<nlohmann::json> found;
+    for (const auto& annot : annots) {
+        if (annot.value("/Subtype", "") == subtype) {
+            found.push_back(annot);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(Annotations, InternalLinksFollowTheirTargetPage)
+{
+    TempDir dir;
+    const auto src = writeLinkedPdf(dir);
+    // The contents page now comes last, after the chapter it links to.
+    const auto out = writeResult(
+        dir, LumafoldEngine::assemble({sourcePage(src, 1), sourcePage(src, 2), sourcePage(src, 0)}, false), "out.pdf");
+    EXPECT_TRUE(qpdf::checkPasses(out));
+    PdfInspector pdf(out);
+    const auto links = ofSubtype(pdf.annotations(2), "/Link");
+    ASSERT_EQ(links.size(), 4u);
+    int internal = 0;
+    for (const auto& link : links) {
+        const auto action = link.contains("/A") ? pdf.resolve(link["/A"]) : nlohmann::json::object();
+        if (action.value("/S", "") == "/URI") {
+            EXPECT_EQ(action["/URI"], "u:https://example.org/manual");
+            continue;
+        }
+        ++internal;
+        EXPECT_EQ(linkTarget(pdf, link), pdf.pageRef(1));
+    }
+    EXPECT_EQ(internal, 3);
+    EXPECT_EQ(pdf.pageObjectCount(), 3);
+}
+
+TEST(Annotations, LinksToPagesLeftOutAreDroppedAndWebLinksKept)
+{
+    TempDir dir;
+    const auto src = writeLinkedPdf(dir);
+    const auto out =
+        writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0), sourcePage(src, 1)}, false), "out.pdf");
+    PdfInspector pdf(out);
+    const auto links = ofSubtype(pdf.annotations(0), "/Link");
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(pdf.resolve(links[0]["/A"])["/URI"], "u:https://example.org/manual");
+    EXPECT_EQ(pdf.pageObjectCount(), 2);
+}
+
+TEST(Annotations, LinkToADuplicatedPageTargetsItsFirstCopy)
+{
+    TempDir dir;
+    const auto src = writeLinkedPdf(dir);
+    const auto out = writeResult(
+        dir,
+        LumafoldEngine::assemble(
+            {blankPage(PageSize::a4), sourcePage(src, 2), sourcePage(src, 2, 90), sourcePage(src, 0)}, false),
+        "out.pdf");
+    PdfInspector pdf(out);
+    const auto links = ofSubtype(pdf.annotations(3), "/Link");
+    ASSERT_EQ(links.size(), 4u);
+    for (const auto& link : links) {
+        if (link.contains("/Dest") || pdf.resolve(link["/A"]).value("/S", "") == "/GoTo") {
+            EXPECT_EQ(linkTarget(pdf, link), pdf.pageRef(1));
+        }
+    }
+}
+
+TEST(Annotations, FormFieldsSurviveWithTheirValues)
+{
+    TempDir dir;
+    PdfSpec spec;
+    spec.pages = {PageSpec{.textField = true, .sharedField = true}, PageSpec{.sharedField = true},
+                  PageSpec{.textField = true}};
+    const auto src = writePdf(dir / "form.pdf", spec);
+    // Page 1 carries only one widget of "shared"; page 2 its own field.
+    const auto out =
+        writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 1), sourcePage(src, 2)}, false), "out.pdf");
+    EXPECT_TRUE(qpdf::checkPasses(out));
+    PdfInspector pdf(out);
+    ASSERT_TRUE(pdf.acroform()["hasacroform"].get<bool>());
+    std::map<std::string, std::pair<std::string, int>> fields;
+    for (const auto& field : pdf.acroform()["fields"]) {
+        fields[field["fullname"].get<std::string>()] = {field["value"].get<std::string>(),
+                                                        field["pageposfrom1"].get<int>()};
+    }
+    EXPECT_EQ(fields.size(), 2u);
+    EXPECT_EQ(fields["shared"], std::make_pair(std::string("u:together"), 1));
+    EXPECT_EQ(fields["field2"], std::make_pair(std::string("u:value2"), 2));
+    EXPECT_FALSE(fields.contains("field0"));
+    // The shared field keeps only the widget that came along.
+    const auto widget = ofSubtype(pdf.annotations(0), "/Widget").at(0);
+    EXPECT_EQ(pdf.resolve(widget["/Parent"])["/Kids"].size(), 1u);
+    EXPECT_EQ(pdf.pageObjectCount(), 2);
+}
+
+TEST(Annotations, MarkupKeepsItsPopupAndPointsAtTheNewPage)
+{
+    TempDir dir;
+    PdfSpec spec{.pages = {PageSpec{}, PageSpec{.markup = true}}};
+    const auto src = writePdf(dir / "notes.pdf", spec);
+    const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 1)}, false), "out.pdf");
+    EXPECT_TRUE(qpdf::checkPasses(out));
+    PdfInspector pdf(out);
+    const auto annots = pdf.annotations(0);
+    ASSERT_EQ(annots.size(), 3u);
+    const auto note = ofSubtype(annots, "/Text").at(0);
+    EXPECT_EQ(note["/Contents"], "u:A note");
+    EXPECT_EQ(note["/P"], pdf.pageRef(0));
+    const auto popup = pdf.resolve(note["/Popup"]);
+    EXPECT_EQ(popup["/Subtype"], "/Popup");
+    EXPECT_EQ(pdf.resolve(popup["/Parent"])["/Contents"], "u:A note");
+    EXPECT_EQ(ofSubtype(annots, "/Highlight").size(), 1u);
+    EXPECT_EQ(pdf.pageObjectCount(), 1);
+}

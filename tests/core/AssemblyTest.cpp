@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "tests/core/EngineTestSupport.h"
+#include "tests/support/PdfInspector.h"
+#include "tests/support/Qpdf.h"
+
+#include <cmath>
+
+using namespace lumafold;
+using namespace lumafold::test;
+
+namespace {
+
+double width(const nlohmann::json& page)
+{
+    const auto box = page.at("/MediaBox");
+    return box[2].get<double>() - box[0].get<double>();
+}
+
+int rotation(const nlohmann::json& page)
+{
+    return page.value("/Rotate", 0);
+}
+
+} // namespace
+
+TEST(Assembly, KeepsOrderAndCountsSourcesAndPasses_qpdf)
+{
+    TempDir dir;
+    const auto a = writeNumberedPdf(dir / "a.pdf", 3);
+    const auto result = LumafoldEngine::assemble(
+        {sourcePage(a, 2), sourcePage(a, 0), blankPage(PageSize::letter), sourcePage(a, 1)}, false);
+    EXPECT_EQ(result.pageCount, 4);
+    EXPECT_EQ(result.sourceCount, 1);
+    EXPECT_EQ(result.bytes(), static_cast<std::int64_t>(result.data.size()));
+
+    const auto out = writeResult(dir, result, "out.pdf");
+    EXPECT_TRUE(qpdf::checkPasses(out));
+    ASSERT_EQ(qpdf::pageCount(out), 4);
+    PdfInspector pdf(out);
+    EXPECT_DOUBLE_EQ(width(pdf.page(0)), 120);
+    EXPECT_DOUBLE_EQ(width(pdf.page(1)), 100);
+    EXPECT_DOUBLE_EQ(width(pdf.page(2)), 612);
+    EXPECT_DOUBLE_EQ(width(pdf.page(3)), 110);
+}
+
+TEST(Assembly, SourceCountCountsDistinctFilesOnly)
+{
+    TempDir dir;
+    const auto a = writeSimplePdf(dir / "a.pdf", 2);
+    const auto b = writeSimplePdf(dir / "b.pdf", 1);
+    EXPECT_EQ(LumafoldEngine::assemble({sourcePage(a, 0), sourcePage(b, 0), sourcePage(a, 1)}, false).sourceCount, 2);
+    EXPECT_EQ(LumafoldEngine::assemble({blankPage(PageSize::a4), blankPage(PageSize::letter)}, false).sourceCount, 0);
+}
+
+TEST(Assembly, RotationAddsToStoredAndInheritedRotation)
+{
+    struct Case
+    {
+        int stored;
+        bool inherited;
+        std::int64_t extra;
+        int expected;
+    };
+    const Case cases[] = {
+        {270, false, 90, 0}, {90, false, 270, 0}, {90, false, 90, 180}, {0, false, -90, 270},
+        {90, true, 90, 180}, {180, true, 0, 180}, {270, true, 180, 90},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "stored " << c.stored << (c.inherited ? " inherited" : "") << " + "
+                                        << c.extra);
+        TempDir dir;
+        PdfSpec spec{.pages = {PageSpec{.width = 300, .height = 400, .rotate = c.stored}},
+                     .inheritBoxAndRotation = c.inherited};
+        const auto src = writePdf(dir / "src.pdf", spec);
+        const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0, c.extra)}, false), "out.pdf");
+        PdfInspector pdf(out);
+        EXPECT_EQ(rotation(pdf.page(0)), c.expected);
+        // An inherited media box must become the page's own.
+        EXPECT_DOUBLE_EQ(width(pdf.page(0)), 300);
+    }
+}
+
+TEST(Assembly, SamePageTwiceGivesIndependentPages)
+{
+    TempDir dir;
+    const auto a = writeSimplePdf(dir / "a.pdf", 1);
+    const auto out =
+        writeResult(dir, LumafoldEngine::assemble({sourcePage(a, 0), sourcePage(a, 0, 90)}, false), "out.pdf");
+    PdfInspector pdf(out);
+    ASSERT_EQ(pdf.pageCount(), 2);
+    EXPECT_NE(pdf.pageRef(0), pdf.pageRef(1));
+    EXPECT_EQ(rotation(pdf.page(0)), 0);
+    EXPECT_EQ(rotation(pdf.page(1)), 90);
+    // The page content is copied, not re-rendered: both pages share the source's content stream.
+    EXPECT_EQ(pdf.page(0)["/Contents"], pdf.page(1)["/Contents"]);
+}
+
+TEST(Assembly, BlankPageIsDrawnWhiteAtTheExactSize)
+{
+    TempDir dir;
+    const auto out = writeResult(dir, LumafoldEngine::assemble({blankPage(PageSize::a4)}, true), "blank.pdf");
+    EXPECT_TRUE(qpdf::checkPasses(out));
+    PdfInspector pdf(out);
+    const auto box = pdf.page(0)["/MediaBox"];
+    EXPECT_NEAR(box[2].get<double>(), 595.28, 0.01);
+    EXPECT_NEAR(box[3].get<double>(), 841.89, 0.01);
+    const auto content = runProcess({QPDF_EXECUTABLE, "--show-object=" + pdf.page(0)["/Contents"].get<std::string>(),
+                                     "--filtered-stream-data", out.string()});
+    EXPECT_NE(content.output.find("1 g"), std::string::npos) << content.output;
+    EXPECT_NE(content.output.find("re f"), std::string::npos) << content.output;
+}
+
+TEST(Assembly, MetadataIsCopiedFromASourceOrRemovedEntirely)
+{
+    TempDir dir;
+    PdfSpec spec{.pages = {PageSpec{}}, .title = "Quarterly report", .xmpMetadata = true};
+    const auto src = writePdf(dir / "src.pdf", spec);
+
+    PdfInspector kept(writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0)}, false), "kept.pdf"));
+    EXPECT_EQ(kept.resolve(kept.trailer()["/Info"])["/Title"], "u:Quarterly report");
+
+    PdfInspector removed(writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0)}, true), "removed.pdf"));
+    EXPECT_FALSE(removed.trailer().contains("/Info"));
+    EXPECT_FALSE(removed.catalog().contains("/Metadata"));
+    EXPECT_FALSE(removed.page(0).contains("/Metadata"));
+
+    PdfInspector blank(writeResult(dir, LumafoldEngine::assemble({blankPage(PageSize::a4)}, false), "blank.pdf"));
+    EXPECT_FALSE(blank.trailer().contains("/Info"));
+}
+
+TEST(Assembly, FailuresNameTheFileAndPage)
+{
+    TempDir dir;
+    const auto a = writeSimplePdf(dir / "a.pdf", 7);
+    writeFile(dir / "notes.pdf", std::string("just some text, not a PDF\n"));
+    std::filesystem::create_directory(dir / "folder.pdf");
+    const auto locked = dir / "locked.pdf";
+    qpdf::encrypt(a, locked, "secret", "owner");
+
+    EXPECT_EQ(engineError([&] { LumafoldEngine::assemble({}, false); }), LumafoldError::noPages());
+    const auto missing = engineError([&] { LumafoldEngine::assemble({sourcePage(a, 0), sourcePage(a, 7)}, false); });
+    EXPECT_EQ(missing, LumafoldError::missingPage(a, 7));
+    EXPECT_EQ(missing.errorDescription(), "Page 8 is missing from a.pdf.");
+    EXPECT_EQ(engineError([&] { LumafoldEngine::assemble({sourcePage(a, -1)}, false); }),
+              LumafoldError::missingPage(a, -1));
+    EXPECT_EQ(engineError([&] {
+                  LumafoldEngine::assemble({sourcePage(a, 0), sourcePage(locked, 0)}, false);
+              }),
+              LumafoldError::encrypted(locked));
+    for (const auto& unreadable : {dir / "notes.pdf", dir / "folder.pdf", dir / "absent.pdf"}) {
+        SCOPED_TRACE(unreadable);
+        EXPECT_EQ(engineError([&] { LumafoldEngine::assemble({sourcePage(unreadable, 0)}, false); }),
+                  LumafoldError::cannotRead(unreadable));
+    }
+}
+
+TEST(Assembly, OwnerPasswordOnlyFilesAreReadable)
+{
+    TempDir dir;
+    const auto plain = writeSimplePdf(dir / "plain.pdf", 2);
+    const auto restricted = dir / "restricted.pdf";
+    qpdf::encrypt(plain, restricted, "", "owner");
+    const auto out = writeResult(
+        dir, LumafoldEngine::assemble({sourcePage(restricted, 1), sourcePage(restricted, 0)}, false), "out.pdf");
+    EXPECT_TRUE(qpdf::checkPasses(out));
+    EXPECT_EQ(qpdf::pageCount(out), 2);
+}
+
+TEST(Assembly, StopsWhenAskedAndLeavesSourcesUntouched)
+{
+    TempDir dir;
+    const auto a = writeSimplePdf(dir / "a.pdf", 3);
+    const auto before = readFile(a);
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(LumafoldEngine::assemble({sourcePage(a, 0), sourcePage(a, 1)}, false, stop.get_token()), Cancelled);
+    LumafoldEngine::assemble({sourcePage(a, 0), sourcePage(a, 1, 90)}, true);
+    EXPECT_EQ(readFile(a), before);
+}
+
+TEST(Assembly, RepairsABrokenCrossReferenceTable)
+{
+    TempDir dir;
+    const auto damaged = dir / "damaged.pdf";
+    writeFile(damaged, withBrokenXref(makePdf(PdfSpec{.pages = {PageSpec{}, PageSpec{}, PageSpec{}}})));
+    const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(damaged, 2)}, false), "out.pdf");
+    EXPECT_TRUE(qpdf::checkPasses(out));
+}

@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "core/FileOps.h"
+#include "tests/core/EngineTestSupport.h"
+#include "tests/support/PdfInspector.h"
+#include "tests/support/Qpdf.h"
+
+using namespace lumafold;
+using namespace lumafold::test;
+
+namespace {
+
+bool hasSideFiles(const std::filesystem::path& folder)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().starts_with(".marlo-lumafold-")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+PagesResult twoPages(const TempDir& dir)
+{
+    const auto src = writeSimplePdf(dir / "src.pdf", 2);
+    return LumafoldEngine::assemble({sourcePage(src, 0), sourcePage(src, 1)}, false);
+}
+
+std::vector<double> pageWidths(const std::filesystem::path& pdf)
+{
+    PdfInspector inspector(pdf);
+    std::vector<double> widths;
+    for (int i = 0; i < inspector.pageCount(); ++i) {
+        widths.push_back(inspector.page(i)["/MediaBox"][2].get<double>());
+    }
+    return widths;
+}
+
+} // namespace
+
+TEST(Write, PutsAVerifiedFileInPlaceAndCreatesMissingFolders)
+{
+    TempDir dir;
+    const auto result = twoPages(dir);
+    const auto destination = dir / "new" / "deeper" / "out.pdf";
+    EXPECT_EQ(LumafoldEngine::write(result, destination), destination);
+    EXPECT_EQ(readFile(destination), result.data);
+    EXPECT_TRUE(qpdf::checkPasses(destination));
+    EXPECT_FALSE(hasSideFiles(destination.parent_path()));
+}
+
+TEST(Write, NeverReplacesWhatIsAlreadyThere)
+{
+    TempDir dir;
+    const auto result = twoPages(dir);
+    writeFile(dir / "taken.pdf", std::string("keep me"));
+    std::filesystem::create_directory(dir / "folder.pdf");
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling.pdf");
+    for (const auto& name : {"taken.pdf", "folder.pdf", "dangling.pdf"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(engineError([&] { LumafoldEngine::write(result, dir / name); }),
+                  LumafoldError::destinationExists(dir / name));
+    }
+    const auto kept = readFile(dir / "taken.pdf");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "keep me");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.pdf"));
+    EXPECT_FALSE(hasSideFiles(dir.path()));
+}
+
+TEST(Write, ReportsFailuresWithoutLeavingFilesBehind)
+{
+    TempDir dir;
+    auto result = twoPages(dir);
+
+    // A claimed page count the bytes do not hold.
+    result.pageCount = 3;
+    EXPECT_EQ(engineError([&] { LumafoldEngine::write(result, dir / "short.pdf"); }),
+              LumafoldError::verificationFailed("the written file does not contain every page"));
+    PagesResult garbage{.data = {'n', 'o', 'p', 'e'}, .pageCount = 1, .sourceCount = 0};
+    EXPECT_EQ(engineError([&] { LumafoldEngine::write(garbage, dir / "garbage.pdf"); }).kind(),
+              LumafoldError::Kind::verificationFailed);
+    EXPECT_FALSE(std::filesystem::exists(dir / "short.pdf"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "garbage.pdf"));
+    EXPECT_FALSE(hasSideFiles(dir.path()));
+
+    // /proc takes no new files, even from root.
+    EXPECT_EQ(engineError([&] { LumafoldEngine::write(twoPages(dir), "/proc/lumafold-test.pdf"); }),
+              LumafoldError::cannotWrite());
+
+    // A plain file where a folder must be created.
+    writeFile(dir / "blocker", std::string("file"));
+    EXPECT_THROW(LumafoldEngine::write(twoPages(dir), dir / "blocker" / "sub" / "out.pdf"), FileSystemError);
+}
+
+TEST(Write, MoveNeverReplacesAFileThatAppearedMeanwhile)
+{
+    TempDir dir;
+    for (auto move : {&FileOps::moveNoReplace, &FileOps::linkThenUnlink}) {
+        writeFile(dir / "side", std::string("new"));
+        writeFile(dir / "final", std::string("raced in"));
+        EXPECT_FALSE(move(dir / "side", dir / "final"));
+        EXPECT_EQ(readFile(dir / "final"), std::vector<unsigned char>({'r', 'a', 'c', 'e', 'd', ' ', 'i', 'n'}));
+        std::filesystem::remove(dir / "final");
+        EXPECT_TRUE(move(dir / "side", dir / "final"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "side"));
+        EXPECT_EQ(readFile(dir / "final"), std::vector<unsigned char>({'n', 'e', 'w'}));
+        std::filesystem::remove(dir / "final");
+    }
+}
+
+TEST(Write, UuidsAreCanonicalAndFresh)
+{
+    const auto first = FileOps::newUuid();
+    EXPECT_EQ(first.size(), 36u);
+    EXPECT_TRUE(std::all_of(first.begin(), first.end(), [](char c) { return c == '-' || std::isxdigit(c); }));
+    EXPECT_EQ(first.find_first_of("abcdef"), std::string::npos);
+    EXPECT_EQ(first[14], '4');
+    EXPECT_NE(first, FileOps::newUuid());
+}
+
+TEST(Split, NamesAreNumberedWithAtLeastTwoDigits)
+{
+    const std::tuple<std::int64_t, std::int64_t, std::string> cases[] = {
+        {1, 1, "Report-01.pdf"},    {3, 3, "Report-03.pdf"},      {12, 12, "Report-12.pdf"},
+        {1, 100, "Report-001.pdf"}, {100, 100, "Report-100.pdf"}, {7, 1000, "Report-0007.pdf"},
+    };
+    for (const auto& [number, count, expected] : cases) {
+        EXPECT_EQ(LumafoldEngine::splitFileName("Report", number, count), expected);
+    }
+}
+
+TEST(Split, CutsPagesIntoNumberedFiles)
+{
+    TempDir dir;
+    const auto src = writeNumberedPdf(dir / "src.pdf", 10);
+    std::vector<PageDescriptor> pages;
+    for (int i = 0; i < 10; ++i) {
+        pages.push_back(sourcePage(src, i));
+    }
+    const auto out = dir / "out";
+    const auto files = LumafoldEngine::split(pages, 4, out, "Name", false);
+    ASSERT_EQ(files,
+              (std::vector<std::filesystem::path>{out / "Name-01.pdf", out / "Name-02.pdf", out / "Name-03.pdf"}));
+    EXPECT_EQ(pageWidths(files[0]), (std::vector<double>{100, 110, 120, 130}));
+    EXPECT_EQ(pageWidths(files[2]), (std::vector<double>{180, 190}));
+
+    for (std::int64_t size : {0, -3}) {
+        TempDir single;
+        const auto singles = LumafoldEngine::split(pages, size, single.path(), "Name", false);
+        ASSERT_EQ(singles.size(), 10u);
+        EXPECT_EQ(singles.back(), single / "Name-10.pdf");
+        EXPECT_EQ(qpdf::pageCount(singles.back()), 1);
+    }
+    TempDir whole;
+    const std::vector<PageDescriptor> five(pages.begin(), pages.begin() + 5);
+    EXPECT_EQ(LumafoldEngine::split(five, 50, whole.path(), "Name", true),
+              std::vector<std::filesystem::path>{whole / "Name-01.pdf"});
+}
+
+TEST(Split, IsAllOrNothing)
+{
+    TempDir dir;
+    const auto src = writeSimplePdf(dir / "src.pdf", 3);
+    const std::vector<PageDescriptor> pages = {sourcePage(src, 0), sourcePage(src, 1), sourcePage(src, 2)};
+
+    TempDir taken;
+    writeFile(taken / "Name-02.pdf", std::string("mine"));
+    EXPECT_EQ(engineError([&] { LumafoldEngine::split(pages, 1, taken.path(), "Name", false); }),
+              LumafoldError::destinationExists(taken / "Name-02.pdf"));
+    EXPECT_EQ(taken.entries(), std::vector<std::string>{"Name-02.pdf"});
+
+    TempDir broken;
+    const std::vector<PageDescriptor> withMissing = {sourcePage(src, 0), sourcePage(src, 9)};
+    EXPECT_EQ(engineError([&] { LumafoldEngine::split(withMissing, 1, broken.path(), "Name", false); }),
+              LumafoldError::missingPage(src, 9));
+    EXPECT_TRUE(broken.entries().empty());
+
+    TempDir cancelled;
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(LumafoldEngine::split(pages, 1, cancelled.path(), "Name", false, stop.get_token()), Cancelled);
+    EXPECT_TRUE(cancelled.entries().empty());
+    EXPECT_EQ(engineError([&] { LumafoldEngine::split({}, 1, cancelled.path(), "Name", false); }),
+              LumafoldError::noPages());
+}

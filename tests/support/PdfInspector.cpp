@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "tests/support/PdfInspector.h"
+
+#include "tests/support/Qpdf.h"
+
+#include <regex>
+#include <stdexcept>
+#include <turbojpeg.h>
+
+namespace lumafold::test {
+
+PdfInspector::PdfInspector(const std::filesystem::path& pdf)
+{
+    const auto json = qpdf::json(pdf);
+    m_objects = json.at("qpdf").at(1);
+    m_acroform = json.at("acroform");
+    for (const auto& page : json.at("pages")) {
+        m_pages.push_back(page.at("object").get<std::string>());
+    }
+}
+
+int PdfInspector::pageIndexOf(const std::string& ref) const
+{
+    for (size_t i = 0; i < m_pages.size(); ++i) {
+        if (m_pages[i] == ref) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+nlohmann::json PdfInspector::object(const std::string& ref) const
+{
+    const auto& entry = m_objects.at("obj:" + ref);
+    if (entry.contains("stream")) {
+        return entry["stream"]["dict"];
+    }
+    return entry.at("value");
+}
+
+nlohmann::json PdfInspector::resolve(const nlohmann::json& value) const
+{
+    static const std::regex reference(R"(\d+ \d+ R)");
+    if (value.is_string() && std::regex_match(value.get<std::string>(), reference)) {
+        return object(value.get<std::string>());
+    }
+    return value;
+}
+
+std::vector<nlohmann::json> PdfInspector::annotations(int index) const
+{
+    std::vector<nlohmann::json> annots;
+    const auto pageDict = page(index);
+    if (!pageDict.contains("/Annots")) {
+        return annots;
+    }
+    for (const auto& annot : resolve(pageDict["/Annots"])) {
+        annots.push_back(resolve(annot));
+    }
+    return annots;
+}
+
+nlohmann::json PdfInspector::trailer() const
+{
+    return m_objects.at("trailer").at("value");
+}
+
+int PdfInspector::pageObjectCount() const
+{
+    int count = 0;
+    for (const auto& [key, entry] : m_objects.items()) {
+        if (entry.contains("value") && entry["value"].is_object() && entry["value"].value("/Type", "") == "/Page") {
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::array<int, 3> DecodedJpeg::meanColour(int x, int y, int size) const
+{
+    std::array<long, 3> sum{};
+    int samples = 0;
+    for (int row = y; row < y + size && row < height; ++row) {
+        for (int column = x; column < x + size && column < width; ++column) {
+            const auto* pixel = &rgb[static_cast<size_t>((row * width + column) * 3)];
+            for (int c = 0; c < 3; ++c) {
+                sum[static_cast<size_t>(c)] += pixel[c];
+            }
+            ++samples;
+        }
+    }
+    if (samples == 0) {
+        return {-1, -1, -1};
+    }
+    return {static_cast<int>(sum[0] / samples), static_cast<int>(sum[1] / samples), static_cast<int>(sum[2] / samples)};
+}
+
+DecodedJpeg decodeJpeg(const std::vector<unsigned char>& jpeg)
+{
+    tjhandle handle = tjInitDecompress();
+    DecodedJpeg image;
+    int subsampling = 0, colourspace = 0;
+    if (tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &image.width, &image.height, &subsampling,
+                            &colourspace) != 0) {
+        tjDestroy(handle);
+        throw std::runtime_error("not a JPEG");
+    }
+    image.rgb.resize(static_cast<size_t>(image.width * image.height * 3));
+    const int failed =
+        tjDecompress2(handle, jpeg.data(), jpeg.size(), image.rgb.data(), image.width, 0, image.height, TJPF_RGB, 0);
+    tjDestroy(handle);
+    if (failed) {
+        throw std::runtime_error("cannot decode JPEG");
+    }
+    return image;
+}
+
+} // namespace lumafold::test

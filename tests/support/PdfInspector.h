@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace lumafold::test {
+
+// Reads a PDF's object graph through `qpdf --json`, independently of the engine under test.
+class PdfInspector
+{
+public:
+    explicit PdfInspector(const std::filesystem::path& pdf);
+
+    int pageCount() const { return static_cast<int>(m_pages.size()); }
+    const std::string& pageRef(int index) const { return m_pages.at(static_cast<size_t>(index)); }
+    int pageIndexOf(const std::string& ref) const;
+
+    // The value of an object ("N 0 R"); for a stream, its dictionary.
+    nlohmann::json object(const std::string& ref) const;
+    // `value` itself, or the object it refers to when it is a reference.
+    nlohmann::json resolve(const nlohmann::json& value) const;
+    nlohmann::json page(int index) const { return object(pageRef(index)); }
+    std::vector<nlohmann::json> annotations(int index) const;
+    nlohmann::json trailer() const;
+    nlohmann::json catalog() const { return resolve(trailer()["/Root"]); }
+    const nlohmann::json& acroform() const { return m_acroform; }
+    // How many objects in the file are page dictionaries, in the page tree or not.
+    int pageObjectCount() const;
+
+private:
+    nlohmann::json m_objects;
+    nlohmann::json m_acroform;
+    std::vector<std::string> m_pages;
+};
+
+struct DecodedJpeg
+{
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+    // Mean colour of a square of `size` pixels whose top-left corner is (x, y).
+    std::array<int, 3> meanColour(int x, int y, int size) const;
+};
+
+DecodedJpeg decodeJpeg(const std::vector<unsigned char>& jpeg);
+
+} // namespace lumafold::test

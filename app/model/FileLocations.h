@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <filesystem>
+#include <vector>
+
+// The model names files by file URLs; the engine takes paths. Conversions go through the local
+// 8-bit encoding so that names which are not valid UTF-8 survive the round trip.
+namespace lumafold::FileLocations {
+
+std::filesystem::path toPath(const QUrl& url);
+QUrl toUrl(const std::filesystem::path& path);
+
+// Absolute and lexically normal; symbolic links are not resolved.
+std::filesystem::path standardized(const std::filesystem::path& path);
+
+// The last component, also for a location written with a trailing slash.
+QString lastComponent(const std::filesystem::path& path);
+// The last component without its last extension ("scan.final.pdf" gives "scan.final").
+QString nameWithoutExtension(const std::filesystem::path& path);
+
+// Expands folders (recursively, skipping hidden entries and not following links to folders) and
+// keeps the locations whose extension is "pdf" in any case; a file named directly counts even when
+// it is hidden. The result is standardized, without repeats, in the order found. Never throws;
+// what cannot be read contributes nothing.
+std::vector<std::filesystem::path> collectPdfFiles(const std::vector<std::filesystem::path>& locations);
+
+} // namespace lumafold::FileLocations

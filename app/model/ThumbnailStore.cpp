@@ -1,0 +1,245 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "app/model/ThumbnailStore.h"
+
+#include "core/LumafoldEngine.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QThreadPool>
+#include <QTransform>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <algorithm>
+#include <tuple>
+
+namespace lumafold {
+
+namespace {
+
+// A blank page's picture does not turn with the page, so every rotation of it shares one entry.
+PageDescriptor keyOf(const PageDescriptor& page)
+{
+    return page.content.isBlank() ? PageDescriptor(page.content, 0) : page;
+}
+
+QByteArray toByteArray(const std::optional<Bytes>& bytes)
+{
+    if (!bytes || bytes->empty()) {
+        return {};
+    }
+    return QByteArray(reinterpret_cast<const char*>(bytes->data()), static_cast<qsizetype>(bytes->size()));
+}
+
+QList<QByteArray> drawRun(const std::vector<PageDescriptor>& run)
+{
+    QList<QByteArray> pictures;
+    pictures.reserve(static_cast<qsizetype>(run.size()));
+    try {
+        for (const auto& bytes : LumafoldEngine::thumbnailsData(run, ThumbnailStore::maxPixelSize)) {
+            pictures.append(toByteArray(bytes));
+        }
+    } catch (...) {
+        // A card without a picture is a valid card; nothing may leave a worker.
+        pictures = QList<QByteArray>(static_cast<qsizetype>(run.size()));
+    }
+    pictures.resize(static_cast<qsizetype>(run.size()));
+    return pictures;
+}
+
+struct Turn
+{
+    PageDescriptor page;
+    QByteArray base;
+    std::int64_t degrees = 0;
+};
+
+} // namespace
+
+ThumbnailStore::ThumbnailStore(qsizetype byteBudget) : m_budget(byteBudget) {}
+
+QList<QByteArray> ThumbnailStore::draw(const std::vector<PageDescriptor>& pages)
+{
+    if (pages.empty()) {
+        return {};
+    }
+    const auto workers = static_cast<std::size_t>(std::max(1, QThreadPool::globalInstance()->maxThreadCount()));
+    const std::size_t length = (pages.size() + workers - 1) / workers;
+    QList<std::vector<PageDescriptor>> runs;
+    for (std::size_t start = 0; start < pages.size(); start += length) {
+        const auto end = pages.begin() + static_cast<std::ptrdiff_t>(std::min(start + length, pages.size()));
+        runs.append(std::vector<PageDescriptor>(pages.begin() + static_cast<std::ptrdiff_t>(start), end));
+    }
+    QList<QByteArray> pictures;
+    pictures.reserve(static_cast<qsizetype>(pages.size()));
+    for (const QList<QByteArray>& run : QtConcurrent::blockingMapped<QList<QList<QByteArray>>>(runs, drawRun)) {
+        pictures.append(run);
+    }
+    return pictures;
+}
+
+QByteArray ThumbnailStore::turned(const QByteArray& jpeg, std::int64_t clockwiseDegrees)
+{
+    QImage image;
+    if (!image.loadFromData(jpeg, "JPEG")) {
+        return {};
+    }
+    // Quarter turns take Qt's exact pixel-copying path, so nothing is resampled.
+    const QImage turnedImage = image.transformed(QTransform().rotate(static_cast<qreal>(clockwiseDegrees)));
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    if (!turnedImage.save(&buffer, "JPEG", 82)) {
+        return {};
+    }
+    return encoded;
+}
+
+QList<QByteArray> ThumbnailStore::picturesFor(const std::vector<Request>& requests)
+{
+    QList<QByteArray> result(static_cast<qsizetype>(requests.size()));
+    std::unordered_map<PageDescriptor, std::vector<qsizetype>> waiting;
+    QList<Turn> turns;
+    std::vector<PageDescriptor> toDraw;
+
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        const PageDescriptor key = keyOf(requests[i].page);
+        if (const Entry* known = find(key)) {
+            result[static_cast<qsizetype>(i)] = known->picture;
+            continue;
+        }
+        auto [slot, isNew] = waiting.try_emplace(key);
+        slot->second.push_back(static_cast<qsizetype>(i));
+        if (!isNew) {
+            continue;
+        }
+        // Prefer a picture the engine drew: each turn re-encodes and loses a little.
+        std::optional<Base> base;
+        if (auto kept = m_entries.find(key.content); kept != m_entries.end()) {
+            for (const Entry& entry : kept->second) {
+                if (entry.drawn) {
+                    base = Base{PageDescriptor(key.content, entry.rotation), entry.picture};
+                }
+            }
+        }
+        if (!base && requests[i].base && !requests[i].base->picture.isNull() &&
+            requests[i].base->page.content == key.content) {
+            base = Base{keyOf(requests[i].base->page), requests[i].base->picture};
+        }
+        if (!base) {
+            toDraw.push_back(key);
+            continue;
+        }
+        const std::int64_t degrees = PageDescriptor::normalized(key.rotation - base->page.rotation);
+        if (degrees == 0) {
+            store(key, base->picture, false);
+        } else if (degrees % 90 == 0) {
+            turns.append(Turn{key, base->picture, degrees});
+        } else {
+            toDraw.push_back(key);
+        }
+    }
+
+    const QList<QByteArray> turnedPictures = QtConcurrent::blockingMapped<QList<QByteArray>>(
+        turns, [](const Turn& turn) { return turned(turn.base, turn.degrees); });
+    for (qsizetype i = 0; i < turns.size(); ++i) {
+        if (turnedPictures[i].isNull()) {
+            toDraw.push_back(turns[i].page);
+        } else {
+            store(turns[i].page, turnedPictures[i], false);
+        }
+    }
+    const QList<QByteArray> drawn = draw(toDraw);
+    for (std::size_t i = 0; i < toDraw.size(); ++i) {
+        store(toDraw[i], drawn[static_cast<qsizetype>(i)], true);
+    }
+
+    for (const auto& [key, positions] : waiting) {
+        const Entry* entry = find(key);
+        for (const qsizetype position : positions) {
+            result[position] = entry ? entry->picture : QByteArray();
+        }
+    }
+    trim();
+    return result;
+}
+
+void ThumbnailStore::rememberDrawn(const PageDescriptor& page, const QByteArray& picture)
+{
+    if (picture.isNull()) {
+        return;
+    }
+    const PageDescriptor key = keyOf(page);
+    if (const Entry* known = find(key); known && known->picture != picture) {
+        // The file changed on disk since its pictures were made; none of them is right any more.
+        for (const Entry& entry : m_entries[key.content]) {
+            m_bytes -= entry.picture.size();
+        }
+        m_entries.erase(key.content);
+    }
+    store(key, picture, true);
+    trim();
+}
+
+ThumbnailStore::Entry* ThumbnailStore::find(const PageDescriptor& key)
+{
+    const auto kept = m_entries.find(key.content);
+    if (kept == m_entries.end()) {
+        return nullptr;
+    }
+    for (Entry& entry : kept->second) {
+        if (entry.rotation == key.rotation) {
+            entry.lastUse = ++m_clock;
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+void ThumbnailStore::store(const PageDescriptor& key, const QByteArray& picture, bool drawn)
+{
+    if (picture.isNull()) {
+        return;
+    }
+    std::vector<Entry>& entries = m_entries[key.content];
+    const auto same = std::find_if(entries.begin(), entries.end(),
+                                   [&](const Entry& entry) { return entry.rotation == key.rotation; });
+    if (same != entries.end()) {
+        m_bytes -= same->picture.size();
+        entries.erase(same);
+    }
+    entries.push_back(Entry{key.rotation, picture, drawn, ++m_clock});
+    m_bytes += picture.size();
+}
+
+void ThumbnailStore::trim()
+{
+    if (m_bytes <= m_budget) {
+        return;
+    }
+    std::vector<std::tuple<std::uint64_t, PageContent, std::int64_t>> byAge;
+    for (const auto& [content, entries] : m_entries) {
+        for (const Entry& entry : entries) {
+            byAge.emplace_back(entry.lastUse, content, entry.rotation);
+        }
+    }
+    std::sort(byAge.begin(), byAge.end(), [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
+    // Down to three quarters, so that a full store is not trimmed again on every call.
+    for (const auto& [lastUse, content, rotation] : byAge) {
+        if (m_bytes <= m_budget / 4 * 3) {
+            break;
+        }
+        auto& entries = m_entries[content];
+        std::erase_if(entries, [&](const Entry& entry) {
+            if (entry.rotation != rotation) {
+                return false;
+            }
+            m_bytes -= entry.picture.size();
+            return true;
+        });
+        if (entries.empty()) {
+            m_entries.erase(content);
+        }
+    }
+}
+
+} // namespace lumafold

@@ -4,6 +4,7 @@
 #include "core/engine/PdfDocument.h"
 
 #include <limits>
+#include <malloc.h>
 #include <map>
 #include <set>
 
@@ -43,6 +44,8 @@ public:
         }
     }
 
+    void close() { m_sources.clear(); }
+
 private:
     std::map<std::filesystem::path, OpenSource> m_sources;
 };
@@ -77,20 +80,15 @@ void verifyReopens(const Bytes& data, std::int64_t expectedPages)
     throw LumafoldError::verificationFailed("the saved document could not be reopened with every page");
 }
 
-} // namespace
-
-PagesResult assemble(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop)
+// Copies the pages into a new document and serialises it. The sources are closed before the
+// document is written, and the document before the caller copies the bytes, to keep the peak
+// memory down.
+engine::RawBuffer serialise(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop,
+                            std::set<std::filesystem::path>& contributors)
 {
-    if (pages.empty()) {
-        throw LumafoldError::noPages();
-    }
-    if (pages.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-        throw LumafoldError::cannotWrite();
-    }
     SourceCache cache;
     engine::OutputDocument output;
     int firstSourceSlot = -1;
-    std::set<std::filesystem::path> contributors;
     for (const auto& page : pages) {
         if (stop.stop_requested()) {
             throw Cancelled();
@@ -110,13 +108,34 @@ PagesResult assemble(const std::vector<PageDescriptor>& pages, bool removeMetada
             }
         }
     }
-    PagesResult result;
     try {
         output.finish(removeMetadata ? -1 : firstSourceSlot);
-        result.data = output.save();
+        // Everything needed has been copied: the sources' parsed objects can go before writing.
+        output.releaseSources();
+        cache.close();
+        // glibc keeps freed heap pages resident; hand them back before the output buffer grows.
+        malloc_trim(0);
+        return output.save();
     } catch (const engine::FzError&) {
         throw LumafoldError::cannotWrite();
     }
+}
+
+} // namespace
+
+PagesResult assemble(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop)
+{
+    if (pages.empty()) {
+        throw LumafoldError::noPages();
+    }
+    if (pages.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        throw LumafoldError::cannotWrite();
+    }
+    std::set<std::filesystem::path> contributors;
+    PagesResult result;
+    auto raw = serialise(pages, removeMetadata, stop, contributors);
+    malloc_trim(0); // the closed output document's pages, before the copy below takes as many
+    result.data = raw.toBytes();
     if (result.data.empty()) {
         throw LumafoldError::cannotWrite();
     }

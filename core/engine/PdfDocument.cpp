@@ -171,16 +171,39 @@ void OutputDocument::finish(int infoSlot)
     check(lf_output_finish(threadContext(), m_out, infoSlot, &error), error);
 }
 
-Bytes OutputDocument::save()
+void OutputDocument::releaseSources()
+{
+    lf_output_release_sources(threadContext(), m_out);
+}
+
+RawBuffer OutputDocument::save()
 {
     lf_error error{};
     unsigned char* data = nullptr;
     std::size_t size = 0;
-    fz_context* ctx = threadContext();
-    check(lf_output_save(ctx, m_out, &data, &size, &error), error);
-    Bytes bytes(data, data + size);
-    lf_free(ctx, data);
-    return bytes;
+    check(lf_output_save(threadContext(), m_out, &data, &size, &error), error);
+    return RawBuffer(data, size);
+}
+
+RawBuffer::RawBuffer(RawBuffer&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0))
+{}
+
+RawBuffer& RawBuffer::operator=(RawBuffer&& other) noexcept
+{
+    if (this != &other) {
+        lf_free(threadContext(), m_data);
+        m_data = std::exchange(other.m_data, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+    }
+    return *this;
+}
+
+RawBuffer::~RawBuffer()
+{
+    if (m_data) {
+        lf_free(threadContext(), m_data);
+    }
 }
 
 } // namespace lumafold::engine

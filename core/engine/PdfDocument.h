@@ -73,6 +73,26 @@ private:
     fz_pixmap* m_pixmap = nullptr;
 };
 
+// Bytes owned by MuPDF's allocator.
+class RawBuffer
+{
+public:
+    RawBuffer() = default;
+    RawBuffer(unsigned char* data, std::size_t size) : m_data(data), m_size(size) {}
+    RawBuffer(RawBuffer&& other) noexcept;
+    RawBuffer& operator=(RawBuffer&& other) noexcept;
+    RawBuffer(const RawBuffer&) = delete;
+    RawBuffer& operator=(const RawBuffer&) = delete;
+    ~RawBuffer();
+
+    Bytes toBytes() const { return Bytes(m_data, m_data + m_size); }
+    std::size_t size() const { return m_size; }
+
+private:
+    unsigned char* m_data = nullptr;
+    std::size_t m_size = 0;
+};
+
 // A new PDF put together from pages of open documents, which must stay open until it is saved.
 class OutputDocument
 {
@@ -87,7 +107,9 @@ public:
     void appendBlank(PageSize size);
     // Copies annotations and form fields; takes the document information of infoSlot (-1: none).
     void finish(int infoSlot);
-    Bytes save();
+    // After this the sources may be closed; no page can be added any more.
+    void releaseSources();
+    RawBuffer save();
 
 private:
     lf_output* m_out = nullptr;

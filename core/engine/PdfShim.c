@@ -258,13 +258,9 @@ int lf_output_new(fz_context* ctx, lf_output** out, lf_error* err)
     return 0;
 }
 
-void lf_output_drop(fz_context* ctx, lf_output* out)
+void lf_output_release_sources(fz_context* ctx, lf_output* out)
 {
     int i;
-    if (!out)
-        return;
-    for (i = 0; i < out->page_count; i++)
-        pdf_drop_obj(ctx, out->pages[i].dst_page);
     for (i = 0; i < out->source_count; i++)
     {
         lf_source* s = &out->sources[i];
@@ -274,8 +270,20 @@ void lf_output_drop(fz_context* ctx, lf_output* out)
         fz_free(ctx, s->first_output);
         fz_free(ctx, s->field_copy);
     }
-    pdf_drop_obj(ctx, out->fields);
     fz_free(ctx, out->sources);
+    out->sources = NULL;
+    out->source_count = out->source_cap = 0;
+}
+
+void lf_output_drop(fz_context* ctx, lf_output* out)
+{
+    int i;
+    if (!out)
+        return;
+    lf_output_release_sources(ctx, out);
+    for (i = 0; i < out->page_count; i++)
+        pdf_drop_obj(ctx, out->pages[i].dst_page);
+    pdf_drop_obj(ctx, out->fields);
     fz_free(ctx, out->pages);
     pdf_drop_document(ctx, out->dst);
     fz_free(ctx, out);
@@ -365,7 +373,6 @@ int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, 
         if (rotation)
             pdf_dict_put_int(ctx, page_dict, PDF_NAME(Rotate), rotation);
         ref = pdf_add_object(ctx, out->dst, page_dict);
-        pdf_insert_page(ctx, out->dst, INT_MAX, ref);
         push_page(ctx, out, slot, src_page, ref);
         ref = NULL;
         if (index >= 0 && index < s->page_count && s->first_output[index] < 0)
@@ -401,7 +408,6 @@ int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float h
         fz_append_printf(ctx, contents, "1 g 0 0 %g %g re f\n", width, height);
         resources = pdf_new_dict(ctx, out->dst, 1);
         ref = pdf_add_page(ctx, out->dst, fz_make_rect(0, 0, width, height), 0, resources, contents);
-        pdf_insert_page(ctx, out->dst, INT_MAX, ref);
         push_page(ctx, out, -1, NULL, ref);
         ref = NULL;
     }
@@ -487,10 +493,12 @@ static int is_goto(fz_context* ctx, pdf_obj* action)
     return pdf_name_eq(ctx, pdf_dict_get(ctx, action, PDF_NAME(S)), PDF_NAME(GoTo));
 }
 
-/* A link whose internal target is not in the output is left out. */
-static int keeps_annot(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* annot)
+/* Whether an annotation is copied. A link whose internal target is not in the output is left
+   out; for one that stays, *mapped_dest receives its remapped destination. */
+static int keeps_annot(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* annot, pdf_obj** mapped_dest)
 {
-    pdf_obj *dest, *action, *mapped;
+    pdf_obj *dest, *action;
+    *mapped_dest = NULL;
     if (!pdf_is_dict(ctx, annot))
         return 0;
     if (!pdf_name_eq(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Subtype)), PDF_NAME(Link)))
@@ -501,12 +509,11 @@ static int keeps_annot(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* a
         dest = pdf_dict_get(ctx, action, PDF_NAME(D));
     else if (!dest)
         return 1;
-    mapped = remap_dest(ctx, out, s, dest);
-    pdf_drop_obj(ctx, mapped);
-    return mapped != NULL;
+    *mapped_dest = remap_dest(ctx, out, s, dest);
+    return *mapped_dest != NULL;
 }
 
-static pdf_obj* copy_action(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* action)
+static pdf_obj* copy_action(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* action, pdf_obj* mapped_dest)
 {
     pdf_obj* copy = pdf_new_dict(ctx, out->dst, 4);
     int i, n = pdf_dict_len(ctx, action);
@@ -520,7 +527,7 @@ static pdf_obj* copy_action(fz_context* ctx, lf_output* out, lf_source* s, pdf_o
             if (pdf_name_eq(ctx, key, PDF_NAME(Next)))
                 continue;
             if (pdf_name_eq(ctx, key, PDF_NAME(D)) && is_goto(ctx, action))
-                pdf_dict_put_drop(ctx, copy, key, remap_dest(ctx, out, s, val));
+                pdf_dict_put(ctx, copy, key, mapped_dest);
             else
                 pdf_dict_put_drop(ctx, copy, key, pdf_graft_mapped_object(ctx, s->map, val));
         }
@@ -603,7 +610,7 @@ static pdf_obj* local_copy(fz_context* ctx, pdf_obj* value, pdf_obj** src_annots
 }
 
 static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_page, pdf_obj* annot,
-                       pdf_obj* copy, pdf_obj** src_annots, pdf_obj** dst_annots, int count)
+                       pdf_obj* copy, pdf_obj* mapped_dest, pdf_obj** src_annots, pdf_obj** dst_annots, int count)
 {
     lf_source* s = &out->sources[slot];
     int is_widget = pdf_name_eq(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Subtype)), PDF_NAME(Widget));
@@ -632,9 +639,12 @@ static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_p
                 pdf_dict_put(ctx, copy, key, mapped);
         }
         else if (pdf_name_eq(ctx, key, PDF_NAME(Dest)))
-            pdf_dict_put_drop(ctx, copy, key, remap_dest(ctx, out, s, val));
+        {
+            if (mapped_dest)
+                pdf_dict_put(ctx, copy, key, mapped_dest);
+        }
         else if (pdf_name_eq(ctx, key, PDF_NAME(A)) && pdf_is_dict(ctx, val))
-            pdf_dict_put_drop(ctx, copy, key, copy_action(ctx, out, s, val));
+            pdf_dict_put_drop(ctx, copy, key, copy_action(ctx, out, s, val, mapped_dest));
         else if (pdf_name_eq(ctx, key, PDF_NAME(StructParent)))
             continue; /* the structure tree is not carried over */
         else
@@ -651,21 +661,24 @@ static void copy_page_annots(fz_context* ctx, lf_output* out, lf_out_page* page)
     int i, n = pdf_array_len(ctx, annots);
     pdf_obj** src_annots = NULL;
     pdf_obj** dst_annots = NULL;
+    pdf_obj** mapped_dests = NULL;
     pdf_obj* list = NULL;
     if (n <= 0)
         return;
     fz_var(src_annots);
     fz_var(dst_annots);
+    fz_var(mapped_dests);
     fz_var(list);
     fz_try(ctx)
     {
         src_annots = fz_calloc(ctx, n, sizeof(pdf_obj*));
         dst_annots = fz_calloc(ctx, n, sizeof(pdf_obj*));
+        mapped_dests = fz_calloc(ctx, n, sizeof(pdf_obj*));
         list = pdf_new_array(ctx, out->dst, n);
         for (i = 0; i < n; i++)
         {
             src_annots[i] = pdf_array_get(ctx, annots, i);
-            if (keeps_annot(ctx, out, s, src_annots[i]))
+            if (keeps_annot(ctx, out, s, src_annots[i], &mapped_dests[i]))
             {
                 dst_annots[i] = pdf_add_new_dict(ctx, out->dst, 8);
                 pdf_array_push(ctx, list, dst_annots[i]);
@@ -674,7 +687,7 @@ static void copy_page_annots(fz_context* ctx, lf_output* out, lf_out_page* page)
         for (i = 0; i < n; i++)
             if (dst_annots[i])
                 fill_annot(ctx, out, page->slot, page->dst_page, pdf_resolve_indirect(ctx, src_annots[i]),
-                           dst_annots[i], src_annots, dst_annots, n);
+                           dst_annots[i], mapped_dests[i], src_annots, dst_annots, n);
         if (pdf_array_len(ctx, list) > 0)
             pdf_dict_put(ctx, page->dst_page, PDF_NAME(Annots), list);
     }
@@ -682,6 +695,9 @@ static void copy_page_annots(fz_context* ctx, lf_output* out, lf_out_page* page)
     {
         for (i = 0; dst_annots && i < n; i++)
             pdf_drop_obj(ctx, dst_annots[i]);
+        for (i = 0; mapped_dests && i < n; i++)
+            pdf_drop_obj(ctx, mapped_dests[i]);
+        fz_free(ctx, mapped_dests);
         fz_free(ctx, src_annots);
         fz_free(ctx, dst_annots);
         pdf_drop_obj(ctx, list);
@@ -714,6 +730,15 @@ static void finish_form(fz_context* ctx, lf_output* out)
         pdf_dict_puts(ctx, form, "NeedAppearances", PDF_TRUE);
 }
 
+/* Appending one page at a time makes MuPDF walk the whole page list for every page; inserting
+   at the front, last page first, finds its place at once. */
+static void insert_pages(fz_context* ctx, lf_output* out)
+{
+    int i;
+    for (i = out->page_count - 1; i >= 0; i--)
+        pdf_insert_page(ctx, out->dst, 0, out->pages[i].dst_page);
+}
+
 static void copy_all_annots(fz_context* ctx, lf_output* out)
 {
     int i;
@@ -739,6 +764,7 @@ int lf_output_finish(fz_context* ctx, lf_output* out, int info_slot, lf_error* e
     fz_try(ctx)
     {
         pdf_obj* trailer = pdf_trailer(ctx, out->dst);
+        insert_pages(ctx, out);
         copy_all_annots(ctx, out);
         finish_form(ctx, out);
         pdf_dict_del(ctx, trailer, PDF_NAME(Info));

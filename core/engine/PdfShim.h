@@ -53,6 +53,8 @@ int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, 
 int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float height, lf_error* err);
 /* Copies annotations and form fields, then the /Info of source `info_slot` (-1: no /Info at all). */
 int lf_output_finish(fz_context* ctx, lf_output* out, int info_slot, lf_error* err);
+/* Lets go of every source: the output no longer refers to them, and they may be closed. */
+void lf_output_release_sources(fz_context* ctx, lf_output* out);
 /* Serialises into a buffer the caller releases with lf_free. */
 int lf_output_save(fz_context* ctx, lf_output* out, unsigned char** data, size_t* len, lf_error* err);
 void lf_free(fz_context* ctx, void* data);

@@ -16,6 +16,7 @@ namespace {
 constexpr int defaultIdleSeconds = 10;
 // Calls the bus routed to us just before the name was released still arrive; answer them.
 constexpr int releaseGraceMs = 500;
+constexpr int busWatchMs = 1000;
 
 bool parseSeconds(const std::string& text, int& seconds)
 {
@@ -95,6 +96,14 @@ int runAutomationService(const std::vector<std::string>& args, std::ostream& err
                              leaveWhenIdle();
                          }
                      });
+    // Without its bus an activated instance can never be called again.
+    QTimer busWatch;
+    QObject::connect(&busWatch, &QTimer::timeout, &application, [&] {
+        if (!bus.isConnected()) {
+            QCoreApplication::quit();
+        }
+    });
+    busWatch.start(busWatchMs);
     idleTimer.start();
     return QCoreApplication::exec();
 }

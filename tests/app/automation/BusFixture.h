@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#pragma once
+
+#include "tests/app/automation/AutomationTestSupport.h"
+#include "tests/support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDeadlineTimer>
+#include <QStringList>
+
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace lumafold::test {
+
+inline const QString serviceName = QStringLiteral("app.marlo.Lumafold");
+
+inline QString qt(const std::filesystem::path& path)
+{
+    return QString::fromStdString(path.string());
+}
+
+// Runs on the private session bus that dbus-run-session starts for each test. The service is
+// activated from the test prefix and works in this test's own temporary folder.
+class BusFixture : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "automation_bus_tests";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance()) {
+            new QCoreApplication(argc, argv);
+        }
+        qDBusRegisterMetaType<QMap<QString, QString>>();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus().isConnected()) << "run under dbus-run-session";
+        auto update = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("UpdateActivationEnvironment"));
+        update << QVariant::fromValue(QMap<QString, QString>{{QStringLiteral("TMPDIR"), qt(temporary.path())}});
+        const auto reply = bus().call(update);
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    }
+
+    static QDBusConnection bus() { return QDBusConnection::sessionBus(); }
+
+    static QDBusMessage combineCall(const QStringList& paths)
+    {
+        auto call = QDBusMessage::createMethodCall(serviceName, QStringLiteral("/app/marlo/Lumafold"),
+                                                   QStringLiteral("app.marlo.Lumafold.Automation"),
+                                                   QStringLiteral("CombinePDFs"));
+        call << paths;
+        return call;
+    }
+
+    // Slow under the sanitizers, so the timeout is generous.
+    static QDBusMessage combine(const QStringList& paths)
+    {
+        return bus().call(combineCall(paths), QDBus::Block, 120000);
+    }
+
+    static bool serviceRuns() { return bus().interface()->isServiceRegistered(serviceName).value(); }
+
+    static bool waitFor(const std::function<bool()>& condition, int milliseconds)
+    {
+        const QDeadlineTimer deadline(milliseconds);
+        while (!condition()) {
+            if (deadline.hasExpired()) {
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        return true;
+    }
+
+    TempDir inputs;
+    TempDir temporary;
+    TemporaryDirectoryOverride temporaryOverride{temporary.path()};
+};
+
+} // namespace lumafold::test

@@ -157,6 +157,42 @@ int lf_title(fz_context* ctx, pdf_document* doc, char** title, lf_error* err)
     return 0;
 }
 
+static int is_link(fz_context* ctx, pdf_obj* annot)
+{
+    return pdf_name_eq(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Subtype)), PDF_NAME(Link));
+}
+
+/* Links are never drawn, yet loading a page resolves every link target, which on a table of
+   contents parses most of the file. The document is our own in-memory copy, so the page simply
+   loses its links before it is loaded; the file is untouched. */
+static void hide_links(fz_context* ctx, pdf_document* doc, int index)
+{
+    pdf_obj* page = pdf_lookup_page_obj(ctx, doc, index);
+    pdf_obj* annots = pdf_dict_get(ctx, page, PDF_NAME(Annots));
+    pdf_obj* kept;
+    int i, links = 0, n = pdf_array_len(ctx, annots);
+    for (i = 0; i < n; i++)
+        links += is_link(ctx, pdf_array_get(ctx, annots, i));
+    if (links == 0)
+        return;
+    kept = pdf_new_array(ctx, doc, n - links);
+    fz_try(ctx)
+    {
+        for (i = 0; i < n; i++)
+            if (!is_link(ctx, pdf_array_get(ctx, annots, i)))
+                pdf_array_push(ctx, kept, pdf_array_get(ctx, annots, i));
+        pdf_dict_put(ctx, page, PDF_NAME(Annots), kept);
+    }
+    fz_always(ctx)
+    {
+        pdf_drop_obj(ctx, kept);
+    }
+    fz_catch(ctx)
+    {
+        fz_rethrow(ctx);
+    }
+}
+
 int lf_render_page(fz_context* ctx, pdf_document* doc, int index, int extra_rotation, float max_side,
                    fz_pixmap** pixmap, lf_error* err)
 {
@@ -168,6 +204,7 @@ int lf_render_page(fz_context* ctx, pdf_document* doc, int index, int extra_rota
     {
         fz_rect bounds;
         float longest, scale;
+        hide_links(ctx, doc, index);
         page = fz_load_page(ctx, (fz_document*)doc, index);
         bounds = fz_bound_page(ctx, page);
         longest = fz_max(bounds.x1 - bounds.x0, bounds.y1 - bounds.y0);

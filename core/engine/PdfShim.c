@@ -251,8 +251,8 @@ typedef struct
     int page_count;
     int* first_output;   /* source page index -> first output page made from it, or -1 */
     int* field_copy;     /* source object number -> output object number of its copy, or 0 */
+    int* page_of_object; /* source object number -> index of the page it is, or -1 */
     int xref_len;
-    int page_tree_loaded;
 } lf_source;
 
 typedef struct
@@ -302,8 +302,7 @@ void lf_output_release_sources(fz_context* ctx, lf_output* out)
     {
         lf_source* s = &out->sources[i];
         pdf_drop_graft_map(ctx, s->map);
-        if (s->page_tree_loaded)
-            pdf_drop_page_tree(ctx, s->doc);
+        fz_free(ctx, s->page_of_object);
         fz_free(ctx, s->first_output);
         fz_free(ctx, s->field_copy);
     }
@@ -326,6 +325,22 @@ void lf_output_drop(fz_context* ctx, lf_output* out)
     fz_free(ctx, out);
 }
 
+/* Link targets name pages by object; one pass over the pages answers every later lookup.
+   (MuPDF's own page tree cache leaks objects in this version once pages are copied.) */
+static void index_pages(fz_context* ctx, lf_source* s)
+{
+    int i;
+    s->page_of_object = fz_malloc_array(ctx, s->xref_len > 0 ? s->xref_len : 1, int);
+    for (i = 0; i < s->xref_len; i++)
+        s->page_of_object[i] = -1;
+    for (i = 0; i < s->page_count; i++)
+    {
+        int num = pdf_to_num(ctx, pdf_lookup_page_obj(ctx, s->doc, i));
+        if (num > 0 && num < s->xref_len && s->page_of_object[num] < 0)
+            s->page_of_object[num] = i;
+    }
+}
+
 int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, int* slot, lf_error* err)
 {
     fz_try(ctx)
@@ -343,14 +358,12 @@ int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, int
         s->doc = src;
         out->source_count++; /* counted now so that drop releases whatever follows */
         s->map = pdf_new_graft_map(ctx, out->dst);
-        /* Makes page-number lookups of link targets cheap instead of a tree walk each. */
-        pdf_load_page_tree(ctx, src);
-        s->page_tree_loaded = 1;
         s->page_count = pdf_count_pages(ctx, src);
         s->first_output = fz_malloc_array(ctx, s->page_count > 0 ? s->page_count : 1, int);
         for (i = 0; i < s->page_count; i++)
             s->first_output[i] = -1;
         s->xref_len = pdf_xref_len(ctx, src);
+        index_pages(ctx, s);
         *slot = out->source_count - 1;
     }
     fz_catch(ctx)
@@ -481,8 +494,8 @@ static int dest_output_page(fz_context* ctx, lf_source* s, pdf_obj* array)
     int index;
     if (pdf_is_int(ctx, target))
         index = pdf_to_int(ctx, target);
-    else if (pdf_is_dict(ctx, target))
-        index = pdf_lookup_page_number(ctx, s->doc, target);
+    else if (pdf_is_indirect(ctx, target) && pdf_to_num(ctx, target) < s->xref_len)
+        index = s->page_of_object[pdf_to_num(ctx, target)];
     else
         return -1;
     if (index < 0 || index >= s->page_count)

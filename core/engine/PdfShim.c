@@ -608,24 +608,35 @@ static void append_kid(fz_context* ctx, lf_output* out, pdf_obj* parent, pdf_obj
     pdf_array_push(ctx, kids, kid);
 }
 
-/* The output copy of a (non-terminal) form field and its ancestors, shared by every widget
-   below it. Only the widgets that are copied become its kids. */
-static pdf_obj* copy_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* field, int depth)
+static pdf_obj* copy_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* field, int depth);
+
+/* Makes `child` a kid of the output copy of `parent_field`; false when there is no such copy. */
+static int attach_to_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* child, pdf_obj* parent_field,
+                           int depth)
+{
+    pdf_obj* parent = copy_field(ctx, out, slot, parent_field, depth);
+    if (!parent)
+        return 0;
+    fz_try(ctx)
+    {
+        pdf_dict_put(ctx, child, PDF_NAME(Parent), parent);
+        append_kid(ctx, out, parent, child);
+    }
+    fz_always(ctx)
+    {
+        pdf_drop_obj(ctx, parent);
+    }
+    fz_catch(ctx)
+    {
+        fz_rethrow(ctx);
+    }
+    return 1;
+}
+
+static void fill_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* field, pdf_obj* copy, int depth)
 {
     lf_source* s = &out->sources[slot];
-    int num = pdf_to_num(ctx, field);
-    pdf_obj *copy, *parent;
-    int i, n;
-    if (!pdf_is_dict(ctx, field) || depth > 32)
-        return NULL;
-    if (num > 0 && num < s->xref_len && s->field_copy && s->field_copy[num])
-        return pdf_new_indirect(ctx, out->dst, s->field_copy[num], 0);
-    if (!s->field_copy)
-        s->field_copy = fz_calloc(ctx, s->xref_len > 0 ? s->xref_len : 1, sizeof(int));
-    copy = pdf_add_new_dict(ctx, out->dst, 8);
-    if (num > 0 && num < s->xref_len)
-        s->field_copy[num] = pdf_to_num(ctx, copy);
-    n = pdf_dict_len(ctx, field);
+    int i, n = pdf_dict_len(ctx, field);
     for (i = 0; i < n; i++)
     {
         pdf_obj* key = pdf_dict_get_key(ctx, field, i);
@@ -634,19 +645,35 @@ static pdf_obj* copy_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* f
             continue;
         pdf_dict_put_drop(ctx, copy, key, pdf_graft_mapped_object(ctx, s->map, pdf_dict_get_val(ctx, field, i)));
     }
-    parent = pdf_dict_get(ctx, field, PDF_NAME(Parent));
-    if (parent)
+    if (!attach_to_field(ctx, out, slot, copy, pdf_dict_get(ctx, field, PDF_NAME(Parent)), depth + 1))
+        add_field_to_output(ctx, out, slot, copy);
+}
+
+/* The output copy of a (non-terminal) form field and its ancestors, shared by every widget
+   below it. Only the widgets that are copied become its kids. */
+static pdf_obj* copy_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* field, int depth)
+{
+    lf_source* s = &out->sources[slot];
+    int num = pdf_to_num(ctx, field);
+    pdf_obj* copy;
+    if (!pdf_is_dict(ctx, field) || depth > 32)
+        return NULL;
+    if (num > 0 && num < s->xref_len && s->field_copy && s->field_copy[num])
+        return pdf_new_indirect(ctx, out->dst, s->field_copy[num], 0);
+    if (!s->field_copy)
+        s->field_copy = fz_calloc(ctx, s->xref_len > 0 ? s->xref_len : 1, sizeof(int));
+    copy = pdf_add_new_dict(ctx, out->dst, 8);
+    fz_try(ctx)
     {
-        pdf_obj* parent_copy = copy_field(ctx, out, slot, parent, depth + 1);
-        if (parent_copy)
-        {
-            pdf_dict_put(ctx, copy, PDF_NAME(Parent), parent_copy);
-            append_kid(ctx, out, parent_copy, copy);
-            pdf_drop_obj(ctx, parent_copy);
-            return copy;
-        }
+        if (num > 0 && num < s->xref_len)
+            s->field_copy[num] = pdf_to_num(ctx, copy);
+        fill_field(ctx, out, slot, field, copy, depth);
     }
-    add_field_to_output(ctx, out, slot, copy);
+    fz_catch(ctx)
+    {
+        pdf_drop_obj(ctx, copy);
+        fz_rethrow(ctx);
+    }
     return copy;
 }
 
@@ -672,15 +699,7 @@ static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_p
         if (pdf_name_eq(ctx, key, PDF_NAME(P)))
             pdf_dict_put(ctx, copy, key, dst_page);
         else if (pdf_name_eq(ctx, key, PDF_NAME(Parent)) && is_widget)
-        {
-            pdf_obj* parent = copy_field(ctx, out, slot, val, 0);
-            if (parent)
-            {
-                pdf_dict_put(ctx, copy, key, parent);
-                append_kid(ctx, out, parent, copy);
-                pdf_drop_obj(ctx, parent);
-            }
-        }
+            attach_to_field(ctx, out, slot, copy, val, 0);
         else if (pdf_name_eq(ctx, key, PDF_NAME(Popup)) || pdf_name_eq(ctx, key, PDF_NAME(Parent)) ||
                  pdf_name_eq(ctx, key, PDF_NAME(IRT)))
         {

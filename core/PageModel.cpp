@@ -17,8 +17,8 @@ std::string PageSize::toJson() const
 PageSize PageSize::fromJson(const std::string& json)
 {
     const auto value = nlohmann::json::parse(json, nullptr, false);
-    if (!value.is_object() || !value.contains("width") || !value.contains("height") ||
-        !value["width"].is_number() || !value["height"].is_number()) {
+    if (!value.is_object() || !value.contains("width") || !value.contains("height") || !value["width"].is_number() ||
+        !value["height"].is_number()) {
         throw std::invalid_argument("A page size needs the numbers \"width\" and \"height\".");
     }
     return PageSize{value["width"].get<double>(), value["height"].get<double>()};
@@ -36,8 +36,7 @@ PageContent PageContent::blank(PageSize size)
 
 PageDescriptor::PageDescriptor(PageContent content, std::int64_t rotation)
     : content(std::move(content)), rotation(normalized(rotation))
-{
-}
+{}
 
 std::int64_t PageDescriptor::normalized(std::int64_t angle)
 {

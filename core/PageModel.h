@@ -94,20 +94,17 @@ struct PagesResult
 
 } // namespace lumafold
 
-template <>
-struct std::hash<lumafold::PageSize>
+template <> struct std::hash<lumafold::PageSize>
 {
     std::size_t operator()(const lumafold::PageSize& size) const noexcept;
 };
 
-template <>
-struct std::hash<lumafold::PageContent>
+template <> struct std::hash<lumafold::PageContent>
 {
     std::size_t operator()(const lumafold::PageContent& content) const noexcept;
 };
 
-template <>
-struct std::hash<lumafold::PageDescriptor>
+template <> struct std::hash<lumafold::PageDescriptor>
 {
     std::size_t operator()(const lumafold::PageDescriptor& descriptor) const noexcept;
 };

@@ -1,8 +1,8 @@
 /* SPDX-License-Identifier: AGPL-3.0-or-later */
 /*
- * The only place that runs MuPDF code under fz_try. Every function returns 0 on success,
- * or 1 with *err filled in; nothing here throws or longjmps out. C, so that no C++ object
- * can ever sit between a setjmp and its longjmp.
+ * The only code that runs MuPDF under fz_try (PdfShim.c, PdfOutput.c, PdfAnnotations.c), in C
+ * so that no C++ object can ever sit between a setjmp and its longjmp. Every function returns 0 on success,
+ * or 1 with *err filled in; nothing here throws or longjmps out.
  */
 #pragma once
 

@@ -1,0 +1,349 @@
+/* SPDX-License-Identifier: AGPL-3.0-or-later */
+/* Annotations travel with their pages: links follow their target page or are dropped, form
+   fields are rebuilt from the widgets that came along, notes keep their pop-ups. */
+#include "core/engine/PdfOutput-imp.h"
+
+/* ---- Annotations, links and form fields -------------------------------------------- */
+
+/* The explicit destination array behind a link destination of source `s`, or NULL. */
+static pdf_obj* dest_array(fz_context* ctx, lf_source* s, pdf_obj* dest)
+{
+    if (pdf_is_name(ctx, dest) || pdf_is_string(ctx, dest))
+        dest = pdf_lookup_dest(ctx, s->doc, dest);
+    if (pdf_is_dict(ctx, dest))
+        dest = pdf_dict_get(ctx, dest, PDF_NAME(D));
+    return pdf_array_len(ctx, dest) > 0 ? dest : NULL;
+}
+
+/* The output page index a destination array points at, or -1 when that page is not part of the output. */
+static int dest_output_page(fz_context* ctx, lf_source* s, pdf_obj* array)
+{
+    pdf_obj* target = pdf_array_get(ctx, array, 0);
+    int index;
+    if (pdf_is_int(ctx, target))
+        index = pdf_to_int(ctx, target);
+    else if (pdf_is_indirect(ctx, target) && pdf_to_num(ctx, target) < s->xref_len)
+        index = s->page_of_object[pdf_to_num(ctx, target)];
+    else
+        return -1;
+    if (index < 0 || index >= s->page_count)
+        return -1;
+    return s->first_output[index];
+}
+
+/* [output page, view parameters of `array`...] as a new array. */
+static pdf_obj* copy_dest_array(fz_context* ctx, lf_output* out, pdf_obj* array, pdf_obj* page)
+{
+    int i, n = pdf_array_len(ctx, array);
+    pdf_obj* copy = pdf_new_array(ctx, out->dst, n);
+    fz_try(ctx)
+    {
+        pdf_array_push(ctx, copy, page);
+        /* The view parameters are plain numbers and names. */
+        for (i = 1; i < n; i++)
+        {
+            pdf_obj* item = pdf_array_get(ctx, array, i);
+            if (pdf_is_number(ctx, item) || pdf_is_name(ctx, item) || pdf_is_null(ctx, item))
+                pdf_array_push(ctx, copy, item);
+            else
+                pdf_array_push(ctx, copy, PDF_NULL);
+        }
+    }
+    fz_catch(ctx)
+    {
+        pdf_drop_obj(ctx, copy);
+        fz_rethrow(ctx);
+    }
+    return copy;
+}
+
+/* A destination of source `s` pointed at its output page, as a new array, or NULL when the
+   target page is not part of the output. */
+static pdf_obj* remap_dest(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* dest)
+{
+    pdf_obj* array = dest_array(ctx, s, dest);
+    int page = array ? dest_output_page(ctx, s, array) : -1;
+    return page < 0 ? NULL : copy_dest_array(ctx, out, array, out->pages[page].dst_page);
+}
+
+static int is_goto(fz_context* ctx, pdf_obj* action)
+{
+    return pdf_name_eq(ctx, pdf_dict_get(ctx, action, PDF_NAME(S)), PDF_NAME(GoTo));
+}
+
+/* Whether an annotation is copied. A link whose internal target is not in the output is left
+   out; for one that stays, *mapped_dest receives its remapped destination. */
+static int keeps_annot(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* annot, pdf_obj** mapped_dest)
+{
+    pdf_obj *dest, *action;
+    *mapped_dest = NULL;
+    if (!pdf_is_dict(ctx, annot))
+        return 0;
+    if (!pdf_name_eq(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Subtype)), PDF_NAME(Link)))
+        return 1;
+    dest = pdf_dict_get(ctx, annot, PDF_NAME(Dest));
+    action = pdf_dict_get(ctx, annot, PDF_NAME(A));
+    if (!dest && is_goto(ctx, action))
+        dest = pdf_dict_get(ctx, action, PDF_NAME(D));
+    else if (!dest)
+        return 1;
+    *mapped_dest = remap_dest(ctx, out, s, dest);
+    return *mapped_dest != NULL;
+}
+
+static pdf_obj* copy_action(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* action, pdf_obj* mapped_dest)
+{
+    pdf_obj* copy = pdf_new_dict(ctx, out->dst, 4);
+    int i, n = pdf_dict_len(ctx, action);
+    fz_try(ctx)
+    {
+        for (i = 0; i < n; i++)
+        {
+            pdf_obj* key = pdf_dict_get_key(ctx, action, i);
+            pdf_obj* val = pdf_dict_get_val(ctx, action, i);
+            /* Chained actions may name other pages; they are not worth that risk. */
+            if (pdf_name_eq(ctx, key, PDF_NAME(Next)))
+                continue;
+            if (pdf_name_eq(ctx, key, PDF_NAME(D)) && is_goto(ctx, action))
+                pdf_dict_put(ctx, copy, key, mapped_dest);
+            else
+                pdf_dict_put_drop(ctx, copy, key, pdf_graft_mapped_object(ctx, s->map, val));
+        }
+    }
+    fz_catch(ctx)
+    {
+        pdf_drop_obj(ctx, copy);
+        fz_rethrow(ctx);
+    }
+    return copy;
+}
+
+static void add_field_to_output(fz_context* ctx, lf_output* out, int slot, pdf_obj* field_ref)
+{
+    if (!out->fields)
+        out->fields = pdf_new_array(ctx, out->dst, 8);
+    pdf_array_push(ctx, out->fields, field_ref);
+    if (out->form_slot < 0)
+        out->form_slot = slot;
+}
+
+static void append_kid(fz_context* ctx, lf_output* out, pdf_obj* parent, pdf_obj* kid)
+{
+    pdf_obj* kids = pdf_dict_get(ctx, parent, PDF_NAME(Kids));
+    if (!kids)
+        kids = pdf_dict_put_array(ctx, parent, PDF_NAME(Kids), 4);
+    (void)out;
+    pdf_array_push(ctx, kids, kid);
+}
+
+static pdf_obj* copy_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* field, int depth);
+
+/* Makes `child` a kid of the output copy of `parent_field`; false when there is no such copy. */
+static int attach_to_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* child, pdf_obj* parent_field,
+                           int depth)
+{
+    pdf_obj* parent = copy_field(ctx, out, slot, parent_field, depth);
+    if (!parent)
+        return 0;
+    fz_try(ctx)
+    {
+        pdf_dict_put(ctx, child, PDF_NAME(Parent), parent);
+        append_kid(ctx, out, parent, child);
+    }
+    fz_always(ctx)
+    {
+        pdf_drop_obj(ctx, parent);
+    }
+    fz_catch(ctx)
+    {
+        fz_rethrow(ctx);
+    }
+    return 1;
+}
+
+static void fill_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* field, pdf_obj* copy, int depth)
+{
+    lf_source* s = &out->sources[slot];
+    int i, n = pdf_dict_len(ctx, field);
+    for (i = 0; i < n; i++)
+    {
+        pdf_obj* key = pdf_dict_get_key(ctx, field, i);
+        if (pdf_name_eq(ctx, key, PDF_NAME(Kids)) || pdf_name_eq(ctx, key, PDF_NAME(Parent)) ||
+            pdf_name_eq(ctx, key, PDF_NAME(P)))
+            continue;
+        pdf_dict_put_drop(ctx, copy, key, pdf_graft_mapped_object(ctx, s->map, pdf_dict_get_val(ctx, field, i)));
+    }
+    if (!attach_to_field(ctx, out, slot, copy, pdf_dict_get(ctx, field, PDF_NAME(Parent)), depth + 1))
+        add_field_to_output(ctx, out, slot, copy);
+}
+
+/* The output copy of a (non-terminal) form field and its ancestors, shared by every widget
+   below it. Only the widgets that are copied become its kids. */
+static pdf_obj* copy_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* field, int depth)
+{
+    lf_source* s = &out->sources[slot];
+    int num = pdf_to_num(ctx, field);
+    pdf_obj* copy;
+    if (!pdf_is_dict(ctx, field) || depth > 32)
+        return NULL;
+    if (num > 0 && num < s->xref_len && s->field_copy && s->field_copy[num])
+        return pdf_new_indirect(ctx, out->dst, s->field_copy[num], 0);
+    if (!s->field_copy)
+        s->field_copy = fz_calloc(ctx, s->xref_len > 0 ? s->xref_len : 1, sizeof(int));
+    copy = pdf_add_new_dict(ctx, out->dst, 8);
+    fz_try(ctx)
+    {
+        if (num > 0 && num < s->xref_len)
+            s->field_copy[num] = pdf_to_num(ctx, copy);
+        fill_field(ctx, out, slot, field, copy, depth);
+    }
+    fz_catch(ctx)
+    {
+        pdf_drop_obj(ctx, copy);
+        fz_rethrow(ctx);
+    }
+    return copy;
+}
+
+static pdf_obj* local_copy(fz_context* ctx, pdf_obj* value, pdf_obj** src_annots, pdf_obj** dst_annots, int n)
+{
+    int i, num = pdf_to_num(ctx, value);
+    for (i = 0; i < n && num > 0; i++)
+        if (dst_annots[i] && pdf_to_num(ctx, src_annots[i]) == num)
+            return dst_annots[i];
+    return NULL;
+}
+
+static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_page, pdf_obj* annot,
+                       pdf_obj* copy, pdf_obj* mapped_dest, pdf_obj** src_annots, pdf_obj** dst_annots, int count)
+{
+    lf_source* s = &out->sources[slot];
+    int is_widget = pdf_name_eq(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Subtype)), PDF_NAME(Widget));
+    int i, n = pdf_dict_len(ctx, annot);
+    for (i = 0; i < n; i++)
+    {
+        pdf_obj* key = pdf_dict_get_key(ctx, annot, i);
+        pdf_obj* val = pdf_dict_get_val(ctx, annot, i);
+        if (pdf_name_eq(ctx, key, PDF_NAME(P)))
+            pdf_dict_put(ctx, copy, key, dst_page);
+        else if (pdf_name_eq(ctx, key, PDF_NAME(Parent)) && is_widget)
+            attach_to_field(ctx, out, slot, copy, val, 0);
+        else if (pdf_name_eq(ctx, key, PDF_NAME(Popup)) || pdf_name_eq(ctx, key, PDF_NAME(Parent)) ||
+                 pdf_name_eq(ctx, key, PDF_NAME(IRT)))
+        {
+            pdf_obj* mapped = local_copy(ctx, val, src_annots, dst_annots, count);
+            if (mapped)
+                pdf_dict_put(ctx, copy, key, mapped);
+        }
+        else if (pdf_name_eq(ctx, key, PDF_NAME(Dest)))
+        {
+            if (mapped_dest)
+                pdf_dict_put(ctx, copy, key, mapped_dest);
+        }
+        else if (pdf_name_eq(ctx, key, PDF_NAME(A)) && pdf_is_dict(ctx, val))
+            pdf_dict_put_drop(ctx, copy, key, copy_action(ctx, out, s, val, mapped_dest));
+        else if (pdf_name_eq(ctx, key, PDF_NAME(StructParent)))
+            continue; /* the structure tree is not carried over */
+        else
+            pdf_dict_put_drop(ctx, copy, key, pdf_graft_mapped_object(ctx, s->map, val));
+    }
+    if (is_widget && !pdf_dict_get(ctx, annot, PDF_NAME(Parent)) && pdf_dict_get(ctx, annot, PDF_NAME(FT)))
+        add_field_to_output(ctx, out, slot, copy);
+}
+
+static void copy_page_annots(fz_context* ctx, lf_output* out, lf_out_page* page)
+{
+    lf_source* s = &out->sources[page->slot];
+    pdf_obj* annots = pdf_dict_get(ctx, page->src_page, PDF_NAME(Annots));
+    int i, n = pdf_array_len(ctx, annots);
+    pdf_obj** src_annots = NULL;
+    pdf_obj** dst_annots = NULL;
+    pdf_obj** mapped_dests = NULL;
+    pdf_obj* list = NULL;
+    if (n <= 0)
+        return;
+    fz_var(src_annots);
+    fz_var(dst_annots);
+    fz_var(mapped_dests);
+    fz_var(list);
+    fz_try(ctx)
+    {
+        src_annots = fz_calloc(ctx, n, sizeof(pdf_obj*));
+        dst_annots = fz_calloc(ctx, n, sizeof(pdf_obj*));
+        mapped_dests = fz_calloc(ctx, n, sizeof(pdf_obj*));
+        list = pdf_new_array(ctx, out->dst, n);
+        for (i = 0; i < n; i++)
+        {
+            src_annots[i] = pdf_array_get(ctx, annots, i);
+            if (keeps_annot(ctx, out, s, src_annots[i], &mapped_dests[i]))
+            {
+                dst_annots[i] = pdf_add_new_dict(ctx, out->dst, 8);
+                pdf_array_push(ctx, list, dst_annots[i]);
+            }
+        }
+        for (i = 0; i < n; i++)
+            if (dst_annots[i])
+                fill_annot(ctx, out, page->slot, page->dst_page, pdf_resolve_indirect(ctx, src_annots[i]),
+                           dst_annots[i], mapped_dests[i], src_annots, dst_annots, n);
+        if (pdf_array_len(ctx, list) > 0)
+            pdf_dict_put(ctx, page->dst_page, PDF_NAME(Annots), list);
+    }
+    fz_always(ctx)
+    {
+        for (i = 0; dst_annots && i < n; i++)
+            pdf_drop_obj(ctx, dst_annots[i]);
+        for (i = 0; mapped_dests && i < n; i++)
+            pdf_drop_obj(ctx, mapped_dests[i]);
+        fz_free(ctx, mapped_dests);
+        fz_free(ctx, src_annots);
+        fz_free(ctx, dst_annots);
+        pdf_drop_obj(ctx, list);
+    }
+    fz_catch(ctx)
+    {
+        fz_rethrow(ctx);
+    }
+}
+
+static void finish_form(fz_context* ctx, lf_output* out)
+{
+    static pdf_obj* const defaults[] = {PDF_NAME(DA), PDF_NAME(DR), PDF_NAME(Q)};
+    pdf_obj *form, *src_form;
+    lf_source* s;
+    size_t i;
+    if (!out->fields)
+        return;
+    s = &out->sources[out->form_slot];
+    src_form = pdf_dict_get(ctx, pdf_dict_get(ctx, pdf_trailer(ctx, s->doc), PDF_NAME(Root)), PDF_NAME(AcroForm));
+    form = pdf_dict_put_dict(ctx, pdf_dict_get(ctx, pdf_trailer(ctx, out->dst), PDF_NAME(Root)), PDF_NAME(AcroForm), 4);
+    pdf_dict_put(ctx, form, PDF_NAME(Fields), out->fields);
+    for (i = 0; i < nelem(defaults); i++)
+    {
+        pdf_obj* value = pdf_dict_get(ctx, src_form, defaults[i]);
+        if (value)
+            pdf_dict_put_drop(ctx, form, defaults[i], pdf_graft_mapped_object(ctx, s->map, value));
+    }
+    if (pdf_to_bool(ctx, pdf_dict_gets(ctx, src_form, "NeedAppearances")))
+        pdf_dict_puts(ctx, form, "NeedAppearances", PDF_TRUE);
+}
+
+void lf_copy_annotations(fz_context* ctx, lf_output* out)
+{
+    int i;
+    fz_var(i);
+    for (i = 0; i < out->page_count; i++)
+    {
+        if (out->pages[i].slot < 0)
+            continue;
+        /* A malformed annotation list costs that page its annotations, not the whole result. */
+        fz_try(ctx)
+        {
+            copy_page_annots(ctx, out, &out->pages[i]);
+        }
+        fz_catch(ctx)
+        {
+            fz_rethrow_if(ctx, FZ_ERROR_MEMORY);
+        }
+    }
+    finish_form(ctx, out);
+}

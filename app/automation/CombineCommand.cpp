@@ -5,8 +5,12 @@
 #include "app/automation/CombinePDFsIntent.h"
 #include "app/automation/DesktopNotification.h"
 
+#include <atomic>
+#include <csignal>
 #include <exception>
 #include <optional>
+#include <pthread.h>
+#include <thread>
 
 namespace lumafold {
 
@@ -26,7 +30,7 @@ never read; a file named "-" can be given as ./-.
       --             take every following argument as a file
 
 Exit status: 0 when the PDF was written, 1 when the files could not be combined,
-2 when the command line is wrong.
+2 when the command line is wrong, 128 + the signal's number when interrupted.
 )";
 
 struct Options
@@ -103,6 +107,53 @@ Options parse(const std::vector<std::string>& args)
     return options;
 }
 
+// Ctrl+C, a closed terminal or a polite kill stop the engine at its next page, so that the
+// working folder is removed instead of left behind.
+class InterruptWatch
+{
+public:
+    InterruptWatch()
+    {
+        sigemptyset(&m_signals);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&m_signals, signal);
+        }
+        // Blocked before the watcher and the engine's threads exist, so that they all inherit it.
+        pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
+        m_watcher = std::jthread([this](std::stop_token done) {
+            const timespec tick{0, 100'000'000};
+            while (!done.stop_requested()) {
+                const int signal = sigtimedwait(&m_signals, nullptr, &tick);
+                if (signal > 0) {
+                    m_signal = signal;
+                    m_stop.request_stop();
+                    return;
+                }
+            }
+        });
+    }
+
+    ~InterruptWatch()
+    {
+        m_watcher.request_stop();
+        m_watcher.join();
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+    std::stop_token token() const { return m_stop.get_token(); }
+    int signal() const { return m_signal; }
+
+private:
+    sigset_t m_signals{};
+    sigset_t m_previous{};
+    std::stop_source m_stop;
+    std::atomic<int> m_signal{0};
+    std::jthread m_watcher;
+};
+
 } // namespace
 
 int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
@@ -126,10 +177,19 @@ int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, s
     CombinePDFsIntent intent{options.files, options.output};
     std::optional<CombinePDFsResult> result;
     std::string failure;
-    try {
-        result = intent.perform();
-    } catch (const std::exception& error) {
-        failure = error.what();
+    int interrupted = 0;
+    {
+        InterruptWatch interrupts;
+        try {
+            result = intent.perform(interrupts.token());
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
+        interrupted = interrupts.signal();
+    }
+    if (!result && interrupted) {
+        err << failure << '\n';
+        return 128 + interrupted;
     }
 
     if (result) {

@@ -8,8 +8,8 @@
 namespace lumafold {
 
 // `lumafold combine`: `args` are the arguments after "combine". Returns the exit status:
-// 0 done, 1 the PDFs could not be combined, 2 a usage error. Never reads standard input and
-// needs no display.
+// 0 done, 1 the PDFs could not be combined, 2 a usage error, 128 + signal when SIGINT, SIGTERM
+// or SIGHUP stopped it. Never reads standard input and needs no display.
 int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace lumafold

@@ -8,6 +8,10 @@
 #include <QCoreApplication>
 #include <QProcess>
 
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -279,6 +283,29 @@ TEST_F(CombineCommandTest, TheProgramNeedsNoDisplayAndNeverReadsStandardInput)
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0], QStringLiteral("Combined 1 PDFs into 2 pages."));
     EXPECT_EQ(pageWidths(lines[1].toStdString()), (std::vector<double>{200, 201}));
+}
+
+TEST_F(CombineCommandTest, AnInterruptStopsTheCombineAndRemovesTheWorkingFolder)
+{
+    // Large enough that the engine is still at work when the signal comes.
+    const auto big = writeSimplePdf(inputs / "big.pdf", 4000);
+    QProcess process;
+    process.start(QStringLiteral(LUMAFOLD_EXECUTABLE),
+                  {QStringLiteral("combine"), QString::fromStdString(big), QString::fromStdString(big),
+                   QString::fromStdString(big), QString::fromStdString(big), QString::fromStdString(big)});
+    ASSERT_TRUE(process.waitForStarted());
+    const QDeadlineTimer deadline(60000);
+    while (workingFolders(temporary.path()).empty() && process.state() == QProcess::Running && !deadline.hasExpired()) {
+        QThread::msleep(1);
+    }
+    ASSERT_EQ(process.state(), QProcess::Running) << "finished before it could be interrupted";
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 128 + SIGINT);
+    EXPECT_EQ(process.readAllStandardError().toStdString(), "The operation was cancelled.\n");
+    EXPECT_EQ(process.readAllStandardOutput().toStdString(), "");
+    EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
 }
 
 } // namespace

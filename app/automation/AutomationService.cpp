@@ -37,13 +37,13 @@ QString errorName(const LumafoldError& error)
     return QStringLiteral("org.freedesktop.DBus.Error.Failed");
 }
 
-QDBusMessage answer(const QDBusMessage& call, const std::vector<std::filesystem::path>& paths)
+QDBusMessage answer(const QDBusMessage& call, const std::vector<std::filesystem::path>& paths, std::stop_token stop)
 {
     const auto fail = [&call](const QString& name, const char* message) {
         return call.createErrorReply(name, QString::fromUtf8(message));
     };
     try {
-        const auto result = CombinePDFsIntent{paths, std::nullopt}.perform();
+        const auto result = CombinePDFsIntent{paths, std::nullopt}.perform(stop);
         return call.createReply(
             QVariantList{QFile::decodeName(result.combinedPath.c_str()), QString::fromStdString(result.dialog)});
     } catch (const LumafoldIntentError& error) {
@@ -91,8 +91,8 @@ QString AutomationService::CombinePDFs(const QStringList& paths, QString& dialog
     if (m_running++ == 0) {
         emit busy();
     }
-    m_pool.start([this, call = message(), bus = connection(), files = std::move(files)] {
-        bus.send(answer(call, files));
+    m_pool.start([this, call = message(), bus = connection(), files = std::move(files), stop = m_stop.get_token()] {
+        bus.send(answer(call, files, stop));
         QMetaObject::invokeMethod(this, &AutomationService::callFinished, Qt::QueuedConnection);
     });
     return {};

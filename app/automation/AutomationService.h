@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QThreadPool>
 
+#include <stop_token>
+
 namespace lumafold {
 
 // The session-bus face of the "Combine PDFs" action. Each call runs CombinePDFsIntent::perform()
@@ -35,6 +37,9 @@ public:
     // Exports the object at objectPath; owning serviceName is the caller's business.
     bool registerOn(QDBusConnection bus);
     int runningCalls() const { return m_running; }
+    // Running calls stop at their next page and answer app.marlo.Lumafold.Error.Cancelled; so
+    // does every later call.
+    void cancelCalls() { m_stop.request_stop(); }
 
 signals:
     void busy();
@@ -49,6 +54,7 @@ private:
     void callFinished();
 
     QThreadPool m_pool;
+    std::stop_source m_stop;
     int m_running = 0;
 };
 

@@ -5,9 +5,14 @@
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <charconv>
+#include <csignal>
+#include <pthread.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 namespace lumafold {
 
@@ -39,6 +44,25 @@ int runAutomationService(const std::vector<std::string>& args, std::ostream& err
             << "\u201D. The only option is --idle-timeout SECONDS (1 to 86400).\n";
         return 2;
     }
+
+    // A session that ends sends SIGTERM: running calls are cancelled so that their working folders
+    // go. Blocked before any thread starts, so that the signals only ever arrive through the fd.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&stopSignals, signal);
+    }
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    const int signalFd = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (signalFd < 0) {
+        err << "lumafold: signals cannot be watched.\n";
+        return 1;
+    }
+    const struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closeSignals{signalFd};
 
     static int argc = 1;
     static char name[] = "lumafold";
@@ -77,9 +101,21 @@ int runAutomationService(const std::vector<std::string>& args, std::ostream& err
     QTimer idleTimer;
     idleTimer.setSingleShot(true);
     idleTimer.setInterval(idleSeconds * 1000);
-    QObject::connect(&idleTimer, &QTimer::timeout, &application, [&] {
-        bus.interface()->unregisterService(serviceName);
+    const auto leave = [&] {
+        idleTimer.stop();
+        if (!leaving) {
+            bus.interface()->unregisterService(serviceName);
+        }
         leaveWhenIdle();
+    };
+    QObject::connect(&idleTimer, &QTimer::timeout, &application, leave);
+    QSocketNotifier signalNotifier(signalFd, QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &application, [&] {
+        signalfd_siginfo info{};
+        while (::read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        }
+        service.cancelCalls();
+        leave();
     });
     QObject::connect(&service, &AutomationService::busy, &idleTimer, &QTimer::stop);
     QObject::connect(&service, &AutomationService::idle, &application, [&] {
@@ -100,6 +136,8 @@ int runAutomationService(const std::vector<std::string>& args, std::ostream& err
     QTimer busWatch;
     QObject::connect(&busWatch, &QTimer::timeout, &application, [&] {
         if (!bus.isConnected()) {
+            // Nobody is left to receive the results, so nothing should stay behind.
+            service.cancelCalls();
             QCoreApplication::quit();
         }
     });

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "tests/app/automation/BusFixture.h"
+#include "tests/support/PdfFactory.h"
 #include "tests/support/Qpdf.h"
 
 #include <QDBusPendingCall>
+#include <QDBusReply>
 
+#include <csignal>
 #include <set>
 
 namespace lumafold::test {
@@ -160,6 +163,24 @@ TEST_F(BusServiceTest, AwkwardFileNamesWork)
     qpdf::encrypt(inputs / awkwardNames[0], inputs / lockedName, "secret", "owner");
     const auto locked = combine({paths[1], qt(inputs / lockedName)});
     EXPECT_EQ(locked.errorMessage().toStdString(), "Unlock " + lockedName + " before adding it.");
+}
+
+TEST_F(BusServiceTest, EndingTheServiceCancelsItsCallsAndRemovesTheirFolders)
+{
+    // Large enough that the engine is still at work when the signal comes.
+    const auto big = qt(writeSimplePdf(inputs / "big.pdf", 4000));
+    auto pending = bus().asyncCall(combineCall({big, big, big, big, big}), 120000);
+    ASSERT_TRUE(waitFor([this] { return !workingFolders(temporary.path()).empty(); }, 60000));
+    const QDBusReply<uint> pid = bus().interface()->servicePid(serviceName);
+    ASSERT_TRUE(pid.isValid());
+
+    ::kill(static_cast<pid_t>(pid.value()), SIGTERM);
+    ASSERT_TRUE(waitFor([&] { return pending.isFinished(); }, 120000));
+    const auto reply = pending.reply();
+    EXPECT_EQ(reply.errorName(), QStringLiteral("app.marlo.Lumafold.Error.Cancelled"));
+    EXPECT_EQ(reply.errorMessage(), QStringLiteral("The operation was cancelled."));
+    EXPECT_TRUE(waitFor([] { return !serviceRuns(); }, 30000));
+    EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
 }
 
 } // namespace

@@ -22,8 +22,6 @@ struct CombinePDFsResult
 // entries all run perform(); it uses the engine directly and never the workspace model.
 struct CombinePDFsIntent
 {
-    static constexpr const char* title = "Combine PDFs";
-
     std::vector<std::filesystem::path> pdfs;
     // Written here instead of "Combined.pdf" in the working folder; it must not exist yet.
     std::optional<std::filesystem::path> destination;

@@ -46,7 +46,7 @@ private:
 
 bool kernelCannotCopy(int error)
 {
-    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP || error == EBADF;
+    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
 }
 
 int copyWithReadWrite(int in, int out)

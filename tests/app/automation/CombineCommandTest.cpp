@@ -151,6 +151,13 @@ TEST_F(CombineCommandTest, FailuresNameTheGivenFileAndLeaveNothingBehind)
         EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
     }
     EXPECT_EQ(snapshot(inputs.path()), before);
+
+    // The working folder cannot be made.
+    writeFile(temporary / "not a folder", std::string("x"));
+    const TemporaryDirectoryOverride unusable(temporary / "not a folder");
+    const auto noFolder = runCombine({a});
+    EXPECT_EQ(noFolder.exitCode, 1);
+    EXPECT_EQ(noFolder.err, "The temporary folder could not be found: Not a directory.\n");
 }
 
 TEST_F(CombineCommandTest, OutputIsWrittenWhereAskedAndNeverReplacesAFile)

@@ -7,8 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-// The model names files by file URLs; the engine takes paths. Conversions go through the local
-// 8-bit encoding so that names which are not valid UTF-8 survive the round trip.
+// The model names files by file URLs; the engine takes paths in the local 8-bit encoding.
 namespace lumafold::FileLocations {
 
 std::filesystem::path toPath(const QUrl& url);

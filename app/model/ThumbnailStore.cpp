@@ -46,6 +46,15 @@ QList<QByteArray> drawRun(const std::vector<PageDescriptor>& run)
     return pictures;
 }
 
+// Pictures are made in a pool of their own. The loader waits for them from a thread of the global
+// pool; were they queued there too, two loads at once could each hold a thread while their pictures
+// wait for one.
+QThreadPool& picturePool()
+{
+    static QThreadPool pool;
+    return pool;
+}
+
 struct Turn
 {
     PageDescriptor page;
@@ -62,7 +71,7 @@ QList<QByteArray> ThumbnailStore::draw(const std::vector<PageDescriptor>& pages)
     if (pages.empty()) {
         return {};
     }
-    const auto workers = static_cast<std::size_t>(std::max(1, QThreadPool::globalInstance()->maxThreadCount()));
+    const auto workers = static_cast<std::size_t>(std::max(1, picturePool().maxThreadCount()));
     const std::size_t length = (pages.size() + workers - 1) / workers;
     QList<std::vector<PageDescriptor>> runs;
     for (std::size_t start = 0; start < pages.size(); start += length) {
@@ -71,7 +80,8 @@ QList<QByteArray> ThumbnailStore::draw(const std::vector<PageDescriptor>& pages)
     }
     QList<QByteArray> pictures;
     pictures.reserve(static_cast<qsizetype>(pages.size()));
-    for (const QList<QByteArray>& run : QtConcurrent::blockingMapped<QList<QList<QByteArray>>>(runs, drawRun)) {
+    for (const QList<QByteArray>& run :
+         QtConcurrent::blockingMapped<QList<QList<QByteArray>>>(&picturePool(), runs, drawRun)) {
         pictures.append(run);
     }
     return pictures;
@@ -140,7 +150,7 @@ QList<QByteArray> ThumbnailStore::picturesFor(const std::vector<Request>& reques
     }
 
     const QList<QByteArray> turnedPictures = QtConcurrent::blockingMapped<QList<QByteArray>>(
-        turns, [](const Turn& turn) { return turned(turn.base, turn.degrees); });
+        &picturePool(), turns, [](const Turn& turn) { return turned(turn.base, turn.degrees); });
     for (qsizetype i = 0; i < turns.size(); ++i) {
         if (turnedPictures[i].isNull()) {
             toDraw.push_back(turns[i].page);

@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "app/model/FileLocations.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace lumafold::test {
+namespace {
+
+std::vector<std::string> relative(const std::vector<fs::path>& paths, const fs::path& base)
+{
+    std::vector<std::string> names;
+    for (const fs::path& path : paths) {
+        names.push_back(path.lexically_relative(base).string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class CollectPdfFilesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(dir / "top" / "sub" / "deeper");
+        fs::create_directories(dir / "top" / ".hidden-folder");
+        fs::create_directories(dir / "top" / "Folder.pdf");
+        for (const char* name : {"top/x.PDF", "top/sub/y.pdf", "top/sub/deeper/z.pDf", "top/.hidden.pdf",
+                                 "top/.hidden-folder/w.pdf", "top/notes.txt", "top/pdf", "loose.pdf"}) {
+            writeFile(dir / name, "content");
+        }
+    }
+    TempDir dir;
+};
+
+TEST_F(CollectPdfFilesTest, ExpandsFoldersAndKeepsPdfNamesInAnyCase)
+{
+    EXPECT_EQ(relative(FileLocations::collectPdfFiles({dir / "top"}), dir.path()),
+              (std::vector<std::string>{"top/Folder.pdf", "top/sub/deeper/z.pDf", "top/sub/y.pdf", "top/x.PDF"}));
+}
+
+TEST_F(CollectPdfFilesTest, NamedLocationsAreTakenAsTheyAre)
+{
+    const std::vector<fs::path> found = FileLocations::collectPdfFiles(
+        {dir / "top/.hidden.pdf", dir / "top/notes.txt", dir / "missing.pdf", dir / "loose.pdf"});
+    EXPECT_EQ(found, (std::vector<fs::path>{dir / "top/.hidden.pdf", dir / "missing.pdf", dir / "loose.pdf"}));
+}
+
+TEST_F(CollectPdfFilesTest, RepeatsAreDroppedByStandardizedPath)
+{
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir.path());
+    const std::vector<fs::path> found = FileLocations::collectPdfFiles(
+        {"loose.pdf", dir / "top/../loose.pdf", dir / "./loose.pdf", dir / "top/sub/y.pdf", dir / "top" / "sub"});
+    fs::current_path(cwd);
+    EXPECT_EQ(found, (std::vector<fs::path>{dir / "loose.pdf", dir / "top/sub/y.pdf", dir / "top/sub/deeper/z.pDf"}));
+}
+
+TEST_F(CollectPdfFilesTest, LoopsEndAndLinksToFoldersAreNotFollowed)
+{
+    fs::create_directory_symlink(dir / "top", dir / "top" / "sub" / "up");
+    fs::create_directory_symlink(".", dir / "top" / "here");
+    fs::create_symlink(dir / "top" / "self", dir / "top" / "self");
+    fs::create_symlink(dir / "loose.pdf", dir / "top" / "link.pdf");
+    EXPECT_EQ(relative(FileLocations::collectPdfFiles({dir / "top"}), dir.path()),
+              (std::vector<std::string>{"top/Folder.pdf", "top/link.pdf", "top/sub/deeper/z.pDf", "top/sub/y.pdf",
+                                        "top/x.PDF"}));
+    // A link named directly is followed.
+    fs::create_directory_symlink(dir / "top" / "sub", dir / "sub-link");
+    EXPECT_EQ(FileLocations::collectPdfFiles({dir / "sub-link"}).size(), 2u);
+}
+
+// Root reads every folder, so the walk runs in a child process as "nobody".
+TEST_F(CollectPdfFilesTest, AnUnreadableFolderGivesNothingAndTheRestGoesOn)
+{
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod((dir / "top" / "sub").c_str(), 0);
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(2);
+        }
+        const auto found = relative(FileLocations::collectPdfFiles({dir / "top", dir / "top" / "sub"}), dir.path());
+        const std::vector<std::string> expected{"top/Folder.pdf", "top/x.PDF"};
+        ::_exit(found == expected ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::chmod((dir / "top" / "sub").c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(FileLocationsTest, NamesComeFromTheLastComponent)
+{
+    const struct
+    {
+        fs::path path;
+        QString last;
+        QString stem;
+    } cases[] = {
+        {"/docs/report.pdf", "report.pdf", "report"},
+        {"/docs/Scans/", "Scans", "Scans"},
+        {"/docs/scan.final.pdf", "scan.final.pdf", "scan.final"},
+        {"/docs/.hidden", ".hidden", ".hidden"},
+        {"relative/Invoice March.pdf", "Invoice March.pdf", "Invoice March"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        EXPECT_EQ(FileLocations::lastComponent(c.path), c.last);
+        EXPECT_EQ(FileLocations::nameWithoutExtension(c.path), c.stem);
+    }
+}
+
+TEST(FileLocationsTest, PathsSurviveTheTripThroughUrls)
+{
+    for (const fs::path& path : {fs::path("/tmp/a b#c%20d?.pdf"), fs::path("/tmp/caf\xC3\xA9 [1].pdf")}) {
+        SCOPED_TRACE(path.string());
+        const QUrl url = FileLocations::toUrl(path);
+        EXPECT_TRUE(url.isLocalFile());
+        EXPECT_EQ(FileLocations::toPath(url), path);
+    }
+}
+
+} // namespace
+} // namespace lumafold::test

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/LumafoldEngine.h"
 
+#include "core/Utf8.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
@@ -19,57 +21,6 @@ namespace {
 // like 1-9000000000000 with an equally large maximum would otherwise ask for terabytes. Inputs
 // that select more positions are rejected like any other unusable range.
 constexpr std::int64_t maxSelectedPositions = std::int64_t{1} << 23;
-
-// Stands for a byte that is not part of well-formed UTF-8; it is neither space nor digit.
-constexpr char32_t invalidUnit = 0xFFFFFFFF;
-
-// Strict UTF-8: overlong forms, surrogates and values past U+10FFFF are not characters, so an
-// overlong encoding of a space cannot be trimmed away.
-std::u32string decodeUtf8(std::string_view text)
-{
-    std::u32string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        char32_t value = 0;
-        char32_t lowest = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            value = lead & 0x1F;
-            lowest = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            value = lead & 0x0F;
-            lowest = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            value = lead & 0x07;
-            lowest = 0x10000;
-        }
-        bool valid = length != 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            value = (value << 6) | (next & 0x3F);
-        }
-        valid = valid && value >= lowest && value <= 0x10FFFF && !(value >= 0xD800 && value <= 0xDFFF);
-        if (valid) {
-            out.push_back(value);
-            i += length;
-        } else {
-            out.push_back(invalidUnit);
-            ++i;
-        }
-    }
-    return out;
-}
 
 // Unicode general category Zs.
 bool isSpaceSeparator(char32_t c)
@@ -191,7 +142,7 @@ private:
 
 std::vector<std::int64_t> parsePageRange(const std::string& text, std::int64_t maximum)
 {
-    const std::u32string decoded = decodeUtf8(text);
+    const std::u32string decoded = Utf8::decode(text);
     const std::u32string_view whole = trimmed(decoded, isSpaceOrLineBreak);
     if (whole.empty()) {
         throw LumafoldError::invalidRange(text);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/update/Updater.h"
 
+#include "core/Utf8.h"
+
 #include <curl/curl.h>
 #include <nlohmann/json.hpp>
 
@@ -63,46 +65,8 @@ bool isUnicodeNumeric(char32_t c)
 // True when every character of the piece is numeric. Text that is not well-formed UTF-8 is not.
 bool isNumericText(std::string_view piece)
 {
-    std::size_t i = 0;
-    while (i < piece.size()) {
-        const auto lead = static_cast<unsigned char>(piece[i]);
-        std::size_t length = 0;
-        char32_t value = 0;
-        char32_t lowest = 0;
-        if (lead < 0x80) {
-            length = 1;
-            value = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            value = lead & 0x1F;
-            lowest = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            value = lead & 0x0F;
-            lowest = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            value = lead & 0x07;
-            lowest = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + length > piece.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(piece[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            value = (value << 6) | (next & 0x3F);
-        }
-        if (value < lowest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF) || !isUnicodeNumeric(value)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
+    const auto characters = Utf8::decode(piece);
+    return std::all_of(characters.begin(), characters.end(), [](char32_t c) { return isUnicodeNumeric(c); });
 }
 
 // ASCII decimal digits only, and the value must fit.

@@ -16,7 +16,8 @@
 namespace lumafold::LumafoldEngine {
 
 // 1-based positions typed by a user ("1-3, 5") into 0-based positions, in first-seen order
-// without repeats. Throws LumafoldError::invalidRange carrying the untouched text.
+// without repeats. Throws LumafoldError::invalidRange carrying the untouched text, also for an
+// input that would select more than 2^23 positions.
 std::vector<std::int64_t> parsePageRange(const std::string& text, std::int64_t maximum);
 
 // Copies (never re-renders) the pages into one new PDF in memory and verifies it reopens with

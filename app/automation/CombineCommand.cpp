@@ -6,11 +6,17 @@
 #include "app/automation/DesktopNotification.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <exception>
 #include <optional>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
 #include <thread>
+#include <unistd.h>
 
 namespace lumafold {
 
@@ -114,29 +120,32 @@ class InterruptWatch
 public:
     InterruptWatch()
     {
-        sigemptyset(&m_signals);
+        sigset_t signals;
+        sigemptyset(&signals);
         for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            sigaddset(&m_signals, signal);
+            sigaddset(&signals, signal);
         }
         // Blocked before the watcher and the engine's threads exist, so that they all inherit it.
-        pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
-        m_watcher = std::jthread([this](std::stop_token done) {
-            const timespec tick{0, 100'000'000};
-            while (!done.stop_requested()) {
-                const int signal = sigtimedwait(&m_signals, nullptr, &tick);
-                if (signal > 0) {
-                    m_signal = signal;
-                    m_stop.request_stop();
-                    return;
-                }
-            }
-        });
+        pthread_sigmask(SIG_BLOCK, &signals, &m_previous);
+        m_signals = ::signalfd(-1, &signals, SFD_CLOEXEC);
+        m_wake = ::eventfd(0, EFD_CLOEXEC);
+        if (m_signals >= 0 && m_wake >= 0) {
+            m_watcher = std::thread([this] { watch(); });
+        }
     }
 
     ~InterruptWatch()
     {
-        m_watcher.request_stop();
-        m_watcher.join();
+        if (m_watcher.joinable()) {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
+            m_watcher.join();
+        }
+        for (const int fd : {m_signals, m_wake}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
         pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
     }
 
@@ -147,11 +156,24 @@ public:
     int signal() const { return m_signal; }
 
 private:
-    sigset_t m_signals{};
+    void watch()
+    {
+        pollfd waits[] = {{m_signals, POLLIN, 0}, {m_wake, POLLIN, 0}};
+        while (::poll(waits, 2, -1) < 0 && errno == EINTR) {
+        }
+        signalfd_siginfo info{};
+        if ((waits[0].revents & POLLIN) && ::read(m_signals, &info, sizeof info) == sizeof info) {
+            m_signal = static_cast<int>(info.ssi_signo);
+            m_stop.request_stop();
+        }
+    }
+
     sigset_t m_previous{};
+    int m_signals = -1;
+    int m_wake = -1;
     std::stop_source m_stop;
     std::atomic<int> m_signal{0};
-    std::jthread m_watcher;
+    std::thread m_watcher;
 };
 
 } // namespace

@@ -48,7 +48,7 @@ std::vector<std::string> listValue(const std::string& value)
 }
 
 // What a launcher runs for an Exec line: quoted arguments unquoted, %F replaced by one argument
-// per file (Desktop Entry Specification, "The Exec key").
+// per file, as freedesktop.org desktop entries define the Exec key.
 QStringList expandExec(const std::string& exec, const QStringList& files)
 {
     QStringList argv;

@@ -243,15 +243,19 @@ TEST_F(ExportTest, CancellingWhileAssemblingEndsSilentlyWithoutAFile)
 
 TEST_F(ExportTest, CancellingASplitRemovesTheFilesItWrote)
 {
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 7; ++i) {
         model().selectAll();
         model().duplicateSelected();
     }
-    ASSERT_EQ(model().pages().size(), 160);
+    ASSERT_EQ(model().pages().size(), 640);
     model().setExportMode(PagesExportMode::split);
     model().setOutputName("Part");
     model().exportPages();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !listOut().empty() || !model().isExporting(); }, 60'000));
+    // Single files take about a millisecond each: watch without pausing for the first one.
+    while (model().isExporting() && listOut().empty()) {
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(model().isExporting()) << "the split ended before it could be cancelled";
     model().cancelExport();
     waitForExport();
     EXPECT_TRUE(listOut().empty());

@@ -73,6 +73,7 @@ struct RecordingAssembler::State
     std::condition_variable_any released;
     std::vector<std::vector<PageDescriptor>> pageLists;
     std::vector<bool> metadataFlags;
+    std::vector<std::chrono::steady_clock::time_point> startTimes;
     bool held = false;
     int waiting = 0;
 };
@@ -86,6 +87,7 @@ AppModel::Assembler RecordingAssembler::function() const
             std::unique_lock lock(state->mutex);
             state->pageLists.push_back(pages);
             state->metadataFlags.push_back(removeMetadata);
+            state->startTimes.push_back(std::chrono::steady_clock::now());
             ++state->waiting;
             state->released.wait(lock, stop, [&] { return !state->held; });
             --state->waiting;
@@ -116,6 +118,12 @@ std::vector<bool> RecordingAssembler::metadataFlags() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->metadataFlags;
+}
+
+std::vector<std::chrono::steady_clock::time_point> RecordingAssembler::startTimes() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->startTimes;
 }
 
 void RecordingAssembler::hold()

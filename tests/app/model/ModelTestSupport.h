@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -45,6 +46,7 @@ public:
     int waiting() const;
     std::vector<std::vector<PageDescriptor>> pageLists() const;
     std::vector<bool> metadataFlags() const;
+    std::vector<std::chrono::steady_clock::time_point> startTimes() const;
     void hold();
     void release();
 

@@ -36,20 +36,40 @@ TEST_F(PreviewTest, QuickEditsAssembleOnceTheLastStateAfterTheQuietTime)
 {
     addCards(5);
     model().selectAll();
-    QElapsedTimer sinceLastEdit;
+    std::chrono::steady_clock::time_point lastEdit;
     for (int i = 0; i < 3; ++i) {
+        if (i > 0) {
+            QTest::qWait(100);
+        }
         model().rotateSelected(true);
-        sinceLastEdit.start();
+        lastEdit = std::chrono::steady_clock::now();
         EXPECT_TRUE(model().isRenderingPreview());
         EXPECT_FALSE(model().previewResult());
-        QTest::qWait(100);
     }
     waitForPreview();
-    EXPECT_GE(sinceLastEdit.elapsed(), AppModel::previewDelayMs);
     ASSERT_EQ(assembler.calls(), 2);
+    // Timers may round to the millisecond; the quiet time starts again with every edit.
+    EXPECT_GE(assembler.startTimes().back() - lastEdit, std::chrono::milliseconds(AppModel::previewDelayMs - 2));
     EXPECT_EQ(assembler.pageLists().back(), descriptors());
     ASSERT_TRUE(model().previewResult());
     EXPECT_EQ(model().previewResult()->pageCount, 5);
+}
+
+TEST_F(PreviewTest, ANewRequestDuringAssemblyDropsTheOldResult)
+{
+    addCards(3);
+    assembler.hold();
+    model().refreshPreview();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return assembler.waiting() == 1; }, 10'000));
+    QSignalSpy published(&model(), &AppModel::previewResultChanged);
+    // The same pages with another flag: only the request itself tells the results apart.
+    model().setRemoveMetadata(true);
+    model().refreshPreview();
+    assembler.release();
+    waitForPreview();
+    EXPECT_EQ(published.count(), 1);
+    EXPECT_EQ(assembler.metadataFlags(), (std::vector<bool>{false, false, true}));
+    EXPECT_TRUE(model().previewResult());
 }
 
 TEST_F(PreviewTest, AnEditDuringAssemblyDropsThatResult)

@@ -118,13 +118,10 @@ PDFDocumentInfo inspect(const std::filesystem::path& url)
     const auto size = std::filesystem::file_size(url, error);
     info.bytes = error ? 0 : static_cast<std::int64_t>(size);
     info.pageCount = pageCount;
-    info.pageSizes.reserve(static_cast<std::size_t>(pageCount));
-    for (int index = 0; index < pageCount; ++index) {
-        try {
-            info.pageSizes.push_back(document.mediaSize(index));
-        } catch (const engine::FzError&) {
-            info.pageSizes.push_back(PageSize{0, 0});
-        }
+    try {
+        info.pageSizes = document.mediaSizes();
+    } catch (const engine::FzError&) {
+        info.pageSizes.assign(static_cast<std::size_t>(pageCount), PageSize{0, 0});
     }
     try {
         info.title = document.title();

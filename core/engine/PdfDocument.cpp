@@ -84,12 +84,18 @@ int Document::pageCount() const
     return count;
 }
 
-PageSize Document::mediaSize(int index) const
+std::vector<PageSize> Document::mediaSizes() const
 {
+    const int count = pageCount();
+    std::vector<float> sizes(static_cast<std::size_t>(count) * 2);
     lf_error error{};
-    float width = 0, height = 0;
-    check(lf_media_size(threadContext(), m_doc, index, &width, &height, &error), error);
-    return PageSize{width, height};
+    check(lf_media_sizes(threadContext(), m_doc, count, sizes.data(), &error), error);
+    std::vector<PageSize> pages;
+    pages.reserve(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < sizes.size(); i += 2) {
+        pages.push_back(PageSize{sizes[i], sizes[i + 1]});
+    }
+    return pages;
 }
 
 std::optional<std::string> Document::title() const

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 struct fz_pixmap;
 struct pdf_document;
@@ -42,7 +43,8 @@ public:
 
     bool isLocked() const;
     int pageCount() const;
-    PageSize mediaSize(int index) const;
+    // Every page's media box size before rotation; 0 by 0 for a page that cannot be found.
+    std::vector<PageSize> mediaSizes() const;
     std::optional<std::string> title() const;
 
     pdf_document* raw() const { return m_doc; }

@@ -14,13 +14,14 @@ typedef struct
     int page_count;
     int* first_output;   /* source page index -> first output page made from it, or -1 */
     int* field_copy;     /* source object number -> output object number of its copy, or 0 */
+    pdf_obj** pages;     /* the source's page objects, borrowed */
     int* page_of_object; /* source object number -> index of the page it is, or -1 */
     int xref_len;
 } lf_source;
 
 typedef struct
 {
-    int slot; /* -1 for a blank page */
+    int slot;          /* -1 for a blank page */
     pdf_obj* src_page; /* borrowed from the source document */
     pdf_obj* dst_page; /* indirect reference, owned */
 } lf_out_page;
@@ -32,9 +33,13 @@ struct lf_output
     int source_count, source_cap;
     lf_out_page* pages;
     int page_count, page_cap;
-    pdf_obj* fields;  /* top-level form fields of the output, owned */
-    int form_slot;    /* source whose form defaults (/DA, /DR) the output takes, or -1 */
+    pdf_obj* fields; /* top-level form fields of the output, owned */
+    int form_slot;   /* source whose form defaults (/DA, /DR) the output takes, or -1 */
 };
+
+/* The page objects of a document in page order, in one pass over its page tree rather than a
+   lookup per page; an entry is NULL for a page that cannot be found. Free with fz_free. */
+pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count);
 
 /* Fills *err from the error just caught. */
 void lf_catch_into(fz_context* ctx, lf_error* err);

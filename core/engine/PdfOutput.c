@@ -35,6 +35,7 @@ void lf_output_release_sources(fz_context* ctx, lf_output* out)
         lf_source* s = &out->sources[i];
         pdf_drop_graft_map(ctx, s->map);
         fz_free(ctx, s->page_of_object);
+        fz_free(ctx, s->pages);
         fz_free(ctx, s->first_output);
         fz_free(ctx, s->field_copy);
     }
@@ -65,9 +66,10 @@ static void index_pages(fz_context* ctx, lf_source* s)
     s->page_of_object = fz_malloc_array(ctx, s->xref_len > 0 ? s->xref_len : 1, int);
     for (i = 0; i < s->xref_len; i++)
         s->page_of_object[i] = -1;
+    s->pages = lf_collect_pages(ctx, s->doc, s->page_count);
     for (i = 0; i < s->page_count; i++)
     {
-        int num = pdf_to_num(ctx, pdf_lookup_page_obj(ctx, s->doc, i));
+        int num = pdf_to_num(ctx, s->pages[i]);
         if (num > 0 && num < s->xref_len && s->page_of_object[num] < 0)
             s->page_of_object[num] = i;
     }
@@ -139,9 +141,11 @@ int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, 
     fz_try(ctx)
     {
         lf_source* s = &out->sources[slot];
-        pdf_obj* src_page = pdf_lookup_page_obj(ctx, s->doc, index);
+        pdf_obj* src_page = index >= 0 && index < s->page_count ? s->pages[index] : NULL;
         int rotation;
         size_t i;
+        if (!src_page)
+            fz_throw(ctx, FZ_ERROR_GENERIC, "no page %d", index);
         page_dict = pdf_new_dict(ctx, out->dst, 10);
         pdf_dict_put(ctx, page_dict, PDF_NAME(Type), PDF_NAME(Page));
         for (i = 0; i < nelem(copied_keys); i++)

@@ -116,21 +116,105 @@ int lf_count_pages(fz_context* ctx, pdf_document* doc, int* count, lf_error* err
     return 0;
 }
 
-int lf_media_size(fz_context* ctx, pdf_document* doc, int index, float* width, float* height, lf_error* err)
+static void walk_page_tree(fz_context* ctx, pdf_obj* node, pdf_obj** pages, int count, int* found, int depth)
 {
+    pdf_obj* kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
+    pdf_obj* type = pdf_dict_get(ctx, node, PDF_NAME(Type));
+    if (!pdf_name_eq(ctx, type, PDF_NAME(Pages)) && (type || !pdf_is_array(ctx, kids)))
+    {
+        if (*found < count)
+            pages[*found] = node;
+        (*found)++;
+        return;
+    }
+    if (depth > 64 || pdf_mark_obj(ctx, node))
+        fz_throw(ctx, FZ_ERROR_GENERIC, "cycle in page tree");
     fz_try(ctx)
     {
-        pdf_obj* page = pdf_lookup_page_obj(ctx, doc, index);
-        fz_rect box = pdf_to_rect(ctx, pdf_dict_get_inheritable(ctx, page, PDF_NAME(MediaBox)));
-        *width = box.x1 - box.x0;
-        *height = box.y1 - box.y0;
+        int i, n = pdf_array_len(ctx, kids);
+        for (i = 0; i < n; i++)
+            walk_page_tree(ctx, pdf_array_get(ctx, kids, i), pages, count, found, depth + 1);
+    }
+    fz_always(ctx)
+    {
+        pdf_unmark_obj(ctx, node);
+    }
+    fz_catch(ctx)
+    {
+        fz_rethrow(ctx);
+    }
+}
+
+static void lookup_each_page(fz_context* ctx, pdf_document* doc, pdf_obj** pages, int count)
+{
+    int i;
+    fz_var(i);
+    for (i = 0; i < count; i++)
+    {
+        fz_try(ctx)
+        {
+            pages[i] = pdf_lookup_page_obj(ctx, doc, i);
+        }
+        fz_catch(ctx)
+        {
+            fz_rethrow_if(ctx, FZ_ERROR_MEMORY);
+            pages[i] = NULL;
+        }
+    }
+}
+
+pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count)
+{
+    pdf_obj** pages = fz_calloc(ctx, count > 0 ? count : 1, sizeof(pdf_obj*));
+    int found = 0;
+    fz_try(ctx)
+    {
+        walk_page_tree(ctx, pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages"), pages, count, &found, 0);
+        if (found != count)
+            fz_throw(ctx, FZ_ERROR_GENERIC, "page count does not match the page tree");
+    }
+    fz_catch(ctx)
+    {
+        /* MuPDF knows how to make sense of odd trees; ask it page by page. */
+        fz_try(ctx)
+        {
+            lookup_each_page(ctx, doc, pages, count);
+        }
+        fz_catch(ctx)
+        {
+            fz_free(ctx, pages);
+            fz_rethrow(ctx);
+        }
+    }
+    return pages;
+}
+
+int lf_media_sizes(fz_context* ctx, pdf_document* doc, int count, float* sizes, lf_error* err)
+{
+    pdf_obj** pages = NULL;
+    int failed = 0;
+    fz_var(pages);
+    fz_try(ctx)
+    {
+        int i;
+        pages = lf_collect_pages(ctx, doc, count);
+        for (i = 0; i < count; i++)
+        {
+            fz_rect box = pdf_to_rect(ctx, pdf_dict_get_inheritable(ctx, pages[i], PDF_NAME(MediaBox)));
+            sizes[2 * i] = pages[i] ? box.x1 - box.x0 : 0;
+            sizes[2 * i + 1] = pages[i] ? box.y1 - box.y0 : 0;
+        }
+    }
+    fz_always(ctx)
+    {
+        fz_free(ctx, pages);
     }
     fz_catch(ctx)
     {
         lf_catch_into(ctx, err);
-        return 1;
+        failed = 1;
     }
-    return 0;
+    return failed;
 }
 
 int lf_title(fz_context* ctx, pdf_document* doc, char** title, lf_error* err)

@@ -31,8 +31,9 @@ int lf_open_memory(fz_context* ctx, const unsigned char* data, size_t len, pdf_d
 void lf_drop_document(fz_context* ctx, pdf_document* doc);
 int lf_is_locked(fz_context* ctx, pdf_document* doc, int* locked, lf_error* err);
 int lf_count_pages(fz_context* ctx, pdf_document* doc, int* count, lf_error* err);
-/* Width and height of the page's (possibly inherited) media box, before rotation. */
-int lf_media_size(fz_context* ctx, pdf_document* doc, int index, float* width, float* height, lf_error* err);
+/* Width and height of every page's (possibly inherited) media box, before rotation, into
+   sizes[2 * index] and sizes[2 * index + 1]; 0 by 0 for a page that cannot be found. */
+int lf_media_sizes(fz_context* ctx, pdf_document* doc, int count, float* sizes, lf_error* err);
 /* The /Info title as UTF-8 in a malloc'd string, or NULL when there is none or it is not text. */
 int lf_title(fz_context* ctx, pdf_document* doc, char** title, lf_error* err);
 

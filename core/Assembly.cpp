@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/LumafoldEngine.h"
 
+#include "core/EngineInternal.h"
 #include "core/engine/PdfDocument.h"
 
+#include <functional>
 #include <limits>
 #include <malloc.h>
 #include <map>
@@ -80,14 +82,22 @@ void verifyReopens(const Bytes& data, std::int64_t expectedPages)
     throw LumafoldError::verificationFailed("the saved document could not be reopened with every page");
 }
 
-// Copies the pages into a new document and serialises it. The sources are closed before the
-// document is written, and the document before the caller copies the bytes, to keep the peak
-// memory down.
-engine::RawBuffer serialise(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop,
-                            std::set<std::filesystem::path>& contributors)
+} // namespace
+
+namespace detail {
+
+std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop,
+                   const std::function<void(engine::OutputDocument&)>& save)
 {
+    if (pages.empty()) {
+        throw LumafoldError::noPages();
+    }
+    if (pages.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        throw LumafoldError::cannotWrite();
+    }
     SourceCache cache;
     engine::OutputDocument output;
+    std::set<std::filesystem::path> contributors;
     int firstSourceSlot = -1;
     for (const auto& page : pages) {
         if (stop.stop_requested()) {
@@ -113,36 +123,44 @@ engine::RawBuffer serialise(const std::vector<PageDescriptor>& pages, bool remov
         // Everything needed has been copied: the sources' parsed objects can go before writing.
         output.releaseSources();
         cache.close();
-        // glibc keeps freed heap pages resident; hand them back before the output buffer grows.
+        // glibc keeps freed heap pages resident; hand them back before the output grows.
         malloc_trim(0);
-        return output.save();
+        save(output);
     } catch (const engine::FzError&) {
         throw LumafoldError::cannotWrite();
     }
+    return static_cast<std::int64_t>(contributors.size());
 }
 
-} // namespace
+} // namespace detail
 
 PagesResult assemble(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop)
 {
-    if (pages.empty()) {
-        throw LumafoldError::noPages();
-    }
-    if (pages.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-        throw LumafoldError::cannotWrite();
-    }
-    std::set<std::filesystem::path> contributors;
+    engine::RawBuffer raw;
     PagesResult result;
-    auto raw = serialise(pages, removeMetadata, stop, contributors);
+    result.sourceCount =
+        detail::build(pages, removeMetadata, stop, [&raw](engine::OutputDocument& output) { raw = output.save(); });
     malloc_trim(0); // the closed output document's pages, before the copy below takes as many
     result.data = raw.toBytes();
+    raw = {};
     if (result.data.empty()) {
         throw LumafoldError::cannotWrite();
     }
     result.pageCount = static_cast<std::int64_t>(pages.size());
-    result.sourceCount = static_cast<std::int64_t>(contributors.size());
     verifyReopens(result.data, result.pageCount);
     return result;
+}
+
+std::filesystem::path assembleToFile(const std::vector<PageDescriptor>& pages, bool removeMetadata,
+                                     const std::filesystem::path& destination, std::stop_token stop)
+{
+    if (pages.empty()) {
+        throw LumafoldError::noPages();
+    }
+    return detail::placeVerified(destination, static_cast<std::int64_t>(pages.size()), [&](int fd) {
+        detail::build(pages, removeMetadata, stop, [fd](engine::OutputDocument& output) { output.saveTo(fd); });
+        return true;
+    });
 }
 
 } // namespace lumafold::LumafoldEngine

@@ -45,30 +45,33 @@ bool moveNoReplace(const std::filesystem::path& from, const std::filesystem::pat
     return false;
 }
 
-bool writeNewFile(const std::filesystem::path& path, const Bytes& bytes)
+int createNewFile(const std::filesystem::path& path)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+}
+
+bool writeAll(int fd, const Bytes& bytes)
+{
     const auto* data = bytes.data();
     std::size_t left = bytes.size();
-    bool ok = true;
     while (left > 0) {
         const ssize_t written = ::write(fd, data, left);
         if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written <= 0) {
-            ok = false;
-            break;
+            return false;
         }
         data += written;
         left -= static_cast<std::size_t>(written);
     }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    return ok;
+    return true;
+}
+
+bool closeFile(int fd)
+{
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
 }
 
 void syncDirectory(const std::filesystem::path& directory)

@@ -19,8 +19,11 @@ bool moveNoReplace(const std::filesystem::path& from, const std::filesystem::pat
 // The link(2) + unlink(2) form of moveNoReplace, for file systems that refuse renameat2 flags.
 bool linkThenUnlink(const std::filesystem::path& from, const std::filesystem::path& to);
 
-// Creates `path` (which must not exist), writes all bytes and flushes them to disk.
-bool writeNewFile(const std::filesystem::path& path, const Bytes& bytes);
+// Creates `path`, which must not exist yet, for writing; -1 on failure.
+int createNewFile(const std::filesystem::path& path);
+bool writeAll(int fd, const Bytes& bytes);
+// Flushes the file to disk and closes it; false when either fails.
+bool closeFile(int fd);
 
 // Flushes a directory entry change (a rename) to disk; failures are ignored.
 void syncDirectory(const std::filesystem::path& directory);

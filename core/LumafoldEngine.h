@@ -30,6 +30,12 @@ PagesResult assemble(const std::vector<PageDescriptor>& pages, bool removeMetada
 // A failure to create the parent folder is thrown as FileSystemError.
 std::filesystem::path write(const PagesResult& result, const std::filesystem::path& destination);
 
+// assemble followed by write, without ever holding the whole PDF in memory: the new document is
+// written straight into the hidden side file, which is verified from disk and renamed into place.
+// Throws what either of them throws.
+std::filesystem::path assembleToFile(const std::vector<PageDescriptor>& pages, bool removeMetadata,
+                                     const std::filesystem::path& destination, std::stop_token stop = {});
+
 // Writes consecutive runs of `chunkSize` pages (at least 1) as baseName-01.pdf, -02.pdf, ...
 // into `folder`. All or nothing: on failure every file this call wrote is removed again.
 std::vector<std::filesystem::path> split(const std::vector<PageDescriptor>& pages, std::int64_t chunkSize,

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/LumafoldEngine.h"
 
+#include "core/EngineInternal.h"
 #include "core/FileOps.h"
 #include "core/engine/PdfDocument.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace lumafold::LumafoldEngine {
 
@@ -82,27 +84,48 @@ void removeAll(const std::vector<std::filesystem::path>& files)
 
 } // namespace
 
-std::filesystem::path write(const PagesResult& result, const std::filesystem::path& destination)
+namespace detail {
+
+std::filesystem::path placeVerified(const std::filesystem::path& destination, std::int64_t pageCount,
+                                    const std::function<bool(int fd)>& fill)
 {
     if (somethingExistsAt(destination)) {
         throw LumafoldError::destinationExists(destination);
     }
-    const auto folder = destination.parent_path();
-    createParentFolder(folder);
-    SideFile side((folder.empty() ? std::filesystem::path(".") : folder) /
-                  (".marlo-lumafold-" + FileOps::newUuid() + ".pdf"));
-    if (!FileOps::writeNewFile(side.path(), result.data)) {
+    const auto folder = destination.parent_path().empty() ? std::filesystem::path(".") : destination.parent_path();
+    createParentFolder(destination.parent_path());
+    SideFile side(folder / (".marlo-lumafold-" + FileOps::newUuid() + ".pdf"));
+    const int fd = FileOps::createNewFile(side.path());
+    if (fd < 0) {
         throw LumafoldError::cannotWrite();
     }
-    if (!reopensWithPages(side.path(), result.pageCount)) {
+    bool filled = false;
+    try {
+        filled = fill(fd);
+    } catch (...) {
+        FileOps::closeFile(fd);
+        throw;
+    }
+    if (!FileOps::closeFile(fd) || !filled) {
+        throw LumafoldError::cannotWrite();
+    }
+    if (!reopensWithPages(side.path(), pageCount)) {
         throw LumafoldError::verificationFailed("the written file does not contain every page");
     }
     if (!FileOps::moveNoReplace(side.path(), destination)) {
         throw LumafoldError::cannotWrite();
     }
     side.markMoved();
-    FileOps::syncDirectory(folder.empty() ? std::filesystem::path(".") : folder);
+    FileOps::syncDirectory(folder);
     return destination;
+}
+
+} // namespace detail
+
+std::filesystem::path write(const PagesResult& result, const std::filesystem::path& destination)
+{
+    return detail::placeVerified(destination, result.pageCount,
+                                 [&result](int fd) { return FileOps::writeAll(fd, result.data); });
 }
 
 std::string splitFileName(const std::string& baseName, std::int64_t number, std::int64_t fileCount)
@@ -142,8 +165,8 @@ std::vector<std::filesystem::path> split(const std::vector<PageDescriptor>& page
             }
             const auto first = pages.begin() + static_cast<std::ptrdiff_t>(chunk * size);
             const auto last = pages.begin() + static_cast<std::ptrdiff_t>(std::min(pages.size(), (chunk + 1) * size));
-            const auto result = assemble(std::vector<PageDescriptor>(first, last), removeMetadata, stop);
-            written.push_back(write(result, locations[chunk]));
+            written.push_back(
+                assembleToFile(std::vector<PageDescriptor>(first, last), removeMetadata, locations[chunk], stop));
         }
     } catch (...) {
         removeAll(written);

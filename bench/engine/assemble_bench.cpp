@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 // Assembles pages of real PDFs and writes the verified result, as one process, so that its time
 // and peak memory compare directly with `mutool merge` on the same input.
-//   bench_assemble OUT FILE:FIRST-LAST [FILE:FIRST-LAST ...]   (pages 1-based, inclusive)
+//   bench_assemble [--in-memory] OUT FILE:FIRST-LAST [FILE:FIRST-LAST ...]   (pages 1-based, inclusive)
+// --in-memory: assemble() then write(), as the preview-then-save path does; otherwise
+// assembleToFile(), as exports do.
 #include "core/LumafoldEngine.h"
 
 #include <cstdio>
@@ -12,27 +14,33 @@ using namespace lumafold;
 
 int main(int argc, char** argv)
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s OUT FILE:FIRST-LAST...\n", argv[0]);
+    const bool inMemory = argc > 1 && std::string(argv[1]) == "--in-memory";
+    const int first = inMemory ? 2 : 1;
+    if (argc < first + 2) {
+        std::fprintf(stderr, "usage: %s [--in-memory] OUT FILE:FIRST-LAST...\n", argv[0]);
         return 2;
     }
+    const std::filesystem::path out = argv[first];
     std::vector<PageDescriptor> pages;
-    for (int i = 2; i < argc; ++i) {
+    for (int i = first + 1; i < argc; ++i) {
         const std::string spec = argv[i];
         const auto colon = spec.rfind(':');
         const auto dash = spec.rfind('-');
         const auto file = spec.substr(0, colon);
-        const long first = std::stol(spec.substr(colon + 1, dash - colon - 1));
-        const long last = std::stol(spec.substr(dash + 1));
-        for (long page = first; page <= last; ++page) {
+        const long from = std::stol(spec.substr(colon + 1, dash - colon - 1));
+        const long to = std::stol(spec.substr(dash + 1));
+        for (long page = from; page <= to; ++page) {
             pages.emplace_back(PageContent::source(file, page - 1), 0);
         }
     }
     try {
-        const auto result = LumafoldEngine::assemble(pages, false);
-        LumafoldEngine::write(result, argv[1]);
-        std::printf("%lld pages, %lld bytes\n", static_cast<long long>(result.pageCount),
-                    static_cast<long long>(result.bytes()));
+        if (inMemory) {
+            LumafoldEngine::write(LumafoldEngine::assemble(pages, false), out);
+        } else {
+            LumafoldEngine::assembleToFile(pages, false, out);
+        }
+        std::printf("%zu pages, %ju bytes\n", pages.size(),
+                    static_cast<std::uintmax_t>(std::filesystem::file_size(out)));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

@@ -191,6 +191,12 @@ RawBuffer OutputDocument::save()
     return RawBuffer(data, size);
 }
 
+void OutputDocument::saveTo(int fd)
+{
+    lf_error error{};
+    check(lf_output_save_to_fd(threadContext(), m_out, fd, &error), error);
+}
+
 RawBuffer::RawBuffer(RawBuffer&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0))
 {}

@@ -112,6 +112,7 @@ public:
     // After this the sources may be closed; no page can be added any more.
     void releaseSources();
     RawBuffer save();
+    void saveTo(int fd);
 
 private:
     lf_output* m_out = nullptr;

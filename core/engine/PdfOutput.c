@@ -2,8 +2,10 @@
 /* A new document put together from pages of open sources. */
 #include "core/engine/PdfOutput-imp.h"
 
+#include <errno.h>
 #include <limits.h>
 #include <string.h>
+#include <unistd.h>
 
 int lf_output_new(fz_context* ctx, lf_output** out, lf_error* err)
 {
@@ -265,6 +267,62 @@ int lf_output_save(fz_context* ctx, lf_output* out, unsigned char** data, size_t
     {
         fz_drop_output(ctx, stream);
         fz_drop_buffer(ctx, buffer);
+    }
+    fz_catch(ctx)
+    {
+        lf_catch_into(ctx, err);
+        failed = 1;
+    }
+    return failed;
+}
+
+typedef struct
+{
+    int fd;
+    int64_t written;
+} fd_sink;
+
+static void write_to_fd(fz_context* ctx, void* state, const void* data, size_t size)
+{
+    fd_sink* sink = state;
+    const char* bytes = data;
+    while (size > 0)
+    {
+        ssize_t written = write(sink->fd, bytes, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            fz_throw(ctx, FZ_ERROR_GENERIC, "cannot write: %s", strerror(errno));
+        bytes += written;
+        size -= (size_t)written;
+        sink->written += written;
+    }
+}
+
+/* The writer records object offsets as it goes. */
+static int64_t tell_fd(fz_context* ctx, void* state)
+{
+    (void)ctx;
+    return ((fd_sink*)state)->written;
+}
+
+int lf_output_save_to_fd(fz_context* ctx, lf_output* out, int fd, lf_error* err)
+{
+    fz_output* stream = NULL;
+    fd_sink sink = {fd, 0};
+    int failed = 0;
+    fz_var(stream);
+    fz_try(ctx)
+    {
+        pdf_write_options options = pdf_default_write_options;
+        stream = fz_new_output(ctx, 1 << 16, &sink, write_to_fd, NULL, NULL);
+        stream->tell = tell_fd;
+        pdf_write_document(ctx, out->dst, stream, &options);
+        fz_close_output(ctx, stream);
+    }
+    fz_always(ctx)
+    {
+        fz_drop_output(ctx, stream);
     }
     fz_catch(ctx)
     {

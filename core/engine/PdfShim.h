@@ -59,6 +59,8 @@ void lf_output_release_sources(fz_context* ctx, lf_output* out);
 /* Serialises into a buffer the caller releases with lf_free. */
 int lf_output_save(fz_context* ctx, lf_output* out, unsigned char** data, size_t* len, lf_error* err);
 void lf_free(fz_context* ctx, void* data);
+/* Serialises straight into an open file, so the document is never held twice in memory. */
+int lf_output_save_to_fd(fz_context* ctx, lf_output* out, int fd, lf_error* err);
 
 #ifdef __cplusplus
 }

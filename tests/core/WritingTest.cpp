@@ -107,6 +107,45 @@ TEST(Write, MoveNeverReplacesAFileThatAppearedMeanwhile)
     }
 }
 
+TEST(Write, AssemblingStraightToAFileGivesTheSameDocument)
+{
+    TempDir dir;
+    PdfSpec spec{.pages = {PageSpec{.width = 300, .rotate = 90}, PageSpec{.width = 400}}, .title = "Both"};
+    const auto src = writePdf(dir / "src.pdf", spec);
+    const std::vector<PageDescriptor> pages = {sourcePage(src, 1), sourcePage(src, 0, 90), blankPage(PageSize::a4)};
+
+    const auto direct = dir / "new" / "direct.pdf";
+    EXPECT_EQ(LumafoldEngine::assembleToFile(pages, false, direct), direct);
+    const auto viaMemory = LumafoldEngine::write(LumafoldEngine::assemble(pages, false), dir / "memory.pdf");
+    EXPECT_TRUE(qpdf::checkPasses(direct));
+    PdfInspector a(direct), b(viaMemory);
+    ASSERT_EQ(a.pageCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(a.page(i)["/MediaBox"], b.page(i)["/MediaBox"]);
+        EXPECT_EQ(a.page(i).value("/Rotate", 0), b.page(i).value("/Rotate", 0));
+    }
+    EXPECT_EQ(a.resolve(a.trailer()["/Info"])["/Title"], "u:Both");
+    EXPECT_FALSE(hasSideFiles(direct.parent_path()));
+}
+
+TEST(Write, AssemblingStraightToAFileFailsCleanly)
+{
+    TempDir dir;
+    const auto src = writeSimplePdf(dir / "src.pdf", 2);
+    writeFile(dir / "taken.pdf", std::string("mine"));
+    EXPECT_EQ(engineError([&] { LumafoldEngine::assembleToFile({sourcePage(src, 0)}, false, dir / "taken.pdf"); }),
+              LumafoldError::destinationExists(dir / "taken.pdf"));
+    EXPECT_EQ(engineError([&] { LumafoldEngine::assembleToFile({sourcePage(src, 5)}, false, dir / "out.pdf"); }),
+              LumafoldError::missingPage(src, 5));
+    EXPECT_EQ(engineError([&] { LumafoldEngine::assembleToFile({}, false, dir / "out.pdf"); }),
+              LumafoldError::noPages());
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(LumafoldEngine::assembleToFile({sourcePage(src, 0)}, false, dir / "out.pdf", stop.get_token()),
+                 Cancelled);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"src.pdf", "taken.pdf"}));
+}
+
 TEST(Write, UuidsAreCanonicalAndFresh)
 {
     const auto first = FileOps::newUuid();

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#pragma once
+
+#include "core/PageModel.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <stop_token>
+#include <vector>
+
+namespace lumafold::engine {
+class OutputDocument;
+}
+
+// Pieces the engine's operations share; not for use outside core/.
+namespace lumafold::LumafoldEngine::detail {
+
+// Copies the pages into a new document, closes every source, then hands the document to `save`.
+// Returns the number of distinct source files used. Throws what assemble throws.
+std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop,
+                   const std::function<void(engine::OutputDocument&)>& save);
+
+// Fills a new hidden side file next to `destination` through `fill` (false: cannot write),
+// checks that it reopens with `pageCount` pages, and renames it into place without ever
+// replacing anything. Throws what write throws.
+std::filesystem::path placeVerified(const std::filesystem::path& destination, std::int64_t pageCount,
+                                    const std::function<bool(int fd)>& fill);
+
+} // namespace lumafold::LumafoldEngine::detail

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+// Adds one PDF to a fresh workspace and reports the time until its cards are in the model.
+//   bench_model_add FILE
+#include "bench/model/BenchWorkspace.h"
+
+#include <QElapsedTimer>
+
+using namespace lumafold;
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
+        return 2;
+    }
+    bench::SilentDialogs dialogs;
+    AppModel model(dialogs);
+    QElapsedTimer clock;
+    clock.start();
+    if (!bench::addAndWait(model, argv[1])) {
+        return 1;
+    }
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    int pictures = 0;
+    for (const PageItem& card : model.pages()) {
+        pictures += card.thumbnailData.isNull() ? 0 : 1;
+    }
+    std::printf("cards %lld, with pictures %d, add %.3f s\n", static_cast<long long>(model.pages().size()), pictures,
+                seconds);
+    return 0;
+}

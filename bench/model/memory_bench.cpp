@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+// Adds one PDF, makes CHANGES undoable rotations of every card (alternating directions), lets the
+// preview finish and reports the resident memory.
+//   bench_model_memory FILE [CHANGES]
+#include "bench/model/BenchWorkspace.h"
+
+using namespace lumafold;
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE [CHANGES]\n", argv[0]);
+        return 2;
+    }
+    const int changes = argc > 2 ? std::atoi(argv[2]) : 50;
+    bench::SilentDialogs dialogs;
+    AppModel model(dialogs);
+    if (!bench::addAndWait(model, argv[1])) {
+        return 1;
+    }
+    model.selectAll();
+    for (int i = 0; i < changes; ++i) {
+        model.rotateSelected(i % 2 == 0);
+    }
+    bench::waitFor(model, &AppModel::isRenderingPreviewChanged, [&] { return !model.isRenderingPreview(); });
+    std::printf("cards %lld, undo steps %lld, preview %s, resident %ld KB (peak %ld KB)\n",
+                static_cast<long long>(model.pages().size()), static_cast<long long>(model.undoStack().size()),
+                model.previewResult() ? "ready" : "missing", bench::memoryKb("VmRSS"), bench::memoryKb("VmHWM"));
+    return 0;
+}

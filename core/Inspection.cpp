@@ -106,14 +106,25 @@ std::optional<Bytes> picture(PictureSources& sources, const PageDescriptor& page
 
 } // namespace
 
+namespace {
+
+// The three checks every use of a file starts with, in their order: readable, unlocked, not empty.
+engine::Document openUsable(const std::filesystem::path& url, int& pageCount)
+{
+    auto document = openReadable(url, pageCount);
+    if (pageCount < 1) {
+        throw LumafoldError::emptyDocument(url);
+    }
+    return document;
+}
+
+} // namespace
+
 PDFDocumentInfo inspect(const std::filesystem::path& url)
 {
     PDFDocumentInfo info;
     int pageCount = 0;
-    const auto document = openReadable(url, pageCount);
-    if (pageCount < 1) {
-        throw LumafoldError::emptyDocument(url);
-    }
+    const auto document = openUsable(url, pageCount);
     std::error_code error;
     const auto size = std::filesystem::file_size(url, error);
     info.bytes = error ? 0 : static_cast<std::int64_t>(size);
@@ -133,10 +144,13 @@ PDFDocumentInfo inspect(const std::filesystem::path& url)
 
 std::vector<PageDescriptor> descriptors(const std::filesystem::path& url)
 {
-    const auto info = inspect(url);
+    // The same checks as inspect, without reading every page's size only to throw it away:
+    // on a long document that is most of the work.
+    int pageCount = 0;
+    openUsable(url, pageCount);
     std::vector<PageDescriptor> pages;
-    pages.reserve(static_cast<std::size_t>(info.pageCount));
-    for (std::int64_t index = 0; index < info.pageCount; ++index) {
+    pages.reserve(static_cast<std::size_t>(pageCount));
+    for (std::int64_t index = 0; index < pageCount; ++index) {
         pages.emplace_back(PageContent::source(url, index), 0);
     }
     return pages;

@@ -74,11 +74,12 @@ CombinePDFsResult CombinePDFsIntent::perform(std::stop_token stop) const
             auto found = LumafoldEngine::descriptors(copy);
             pages.insert(pages.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
         }
-        const auto combined = LumafoldEngine::assemble(pages, false, stop);
-        const auto written = LumafoldEngine::write(combined, target ? *target : folder.path() / "Combined.pdf");
-
-        CombinePDFsResult result{written, static_cast<std::int64_t>(pdfs.size()), combined.pageCount,
-                                 dialog(static_cast<std::int64_t>(pdfs.size()), combined.pageCount)};
+        // Written straight to disk and verified there: the result never sits in memory whole.
+        const auto written =
+            LumafoldEngine::assembleToFile(pages, false, target ? *target : folder.path() / "Combined.pdf", stop);
+        const auto pageCount = static_cast<std::int64_t>(pages.size());
+        CombinePDFsResult result{written, static_cast<std::int64_t>(pdfs.size()), pageCount,
+                                 dialog(static_cast<std::int64_t>(pdfs.size()), pageCount)};
         if (!target) {
             // The caller receives only the result; the copies would just hold documents in /tmp.
             for (const auto& copy : copies) {

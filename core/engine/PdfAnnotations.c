@@ -251,6 +251,23 @@ static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_p
         add_field_to_output(ctx, out, slot, copy);
 }
 
+/* Lets the source forget a parsed annotation once it has been copied, as MuPDF's own
+   pdf_clear_xref would; if it is needed again it is parsed again. A long manual's links would
+   otherwise all stay in memory twice, once parsed and once copied. */
+static void forget_parsed(fz_context* ctx, pdf_document* doc, pdf_obj* ref)
+{
+    pdf_xref_entry* entry;
+    int num = pdf_to_num(ctx, ref);
+    if (!pdf_is_indirect(ctx, ref) || num <= 0 || num >= pdf_xref_len(ctx, doc))
+        return;
+    entry = pdf_get_xref_entry(ctx, doc, num);
+    if (entry && entry->obj && !entry->stm_buf && pdf_obj_refs(ctx, entry->obj) == 1)
+    {
+        pdf_drop_obj(ctx, entry->obj);
+        entry->obj = NULL;
+    }
+}
+
 static void copy_page_annots(fz_context* ctx, lf_output* out, lf_out_page* page)
 {
     lf_source* s = &out->sources[page->slot];
@@ -287,6 +304,8 @@ static void copy_page_annots(fz_context* ctx, lf_output* out, lf_out_page* page)
                            dst_annots[i], mapped_dests[i], src_annots, dst_annots, n);
         if (pdf_array_len(ctx, list) > 0)
             pdf_dict_put(ctx, page->dst_page, PDF_NAME(Annots), list);
+        for (i = 0; i < n; i++)
+            forget_parsed(ctx, s->doc, src_annots[i]);
     }
     fz_always(ctx)
     {

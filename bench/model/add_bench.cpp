@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     for (const PageItem& card : model.pages()) {
         pictures += card.thumbnailData.isNull() ? 0 : 1;
     }
-    std::printf("cards %lld, with pictures %d, add %.3f s\n", static_cast<long long>(model.pages().size()), pictures,
+    std::printf("cards %lld\npictures %d\nadd_seconds %.3f\n", static_cast<long long>(model.pages().size()), pictures,
                 seconds);
     return 0;
 }

@@ -24,7 +24,7 @@ int main(int argc, char** argv)
         model.rotateSelected(i % 2 == 0);
     }
     bench::waitFor(model, &AppModel::isRenderingPreviewChanged, [&] { return !model.isRenderingPreview(); });
-    std::printf("cards %lld, undo steps %lld, preview %s, resident %ld KB (peak %ld KB)\n",
+    std::printf("cards %lld\nundo_steps %lld\npreview %s\nresident_kb %ld\npeak_kb %ld\n",
                 static_cast<long long>(model.pages().size()), static_cast<long long>(model.undoStack().size()),
                 model.previewResult() ? "ready" : "missing", bench::memoryKb("VmRSS"), bench::memoryKb("VmHWM"));
     return 0;

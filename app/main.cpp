@@ -1,49 +1,54 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
+// `lumafold`, the program users and scripts start. It links no Qt: `lumafold combine` runs here
+// with nothing but the engine loaded, and everything else (the session-bus service, desktop
+// notifications, the window) is handed to the Qt half, lumafold-desktop, with the same arguments.
 #include "app/Version.h"
 #include "app/automation/CombineCommand.h"
-#include "app/automation/ServiceCommand.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr const char* usage = R"(Usage: lumafold [FILE]...
-       lumafold combine [OPTION]... FILE...
-       lumafold --dbus-service [--idle-timeout SECONDS]
-       lumafold --help | --version
-
-  combine         combine PDF files into one new PDF without opening a window
-                  (see lumafold combine --help)
-  --dbus-service  serve app.marlo.Lumafold on the session bus without a window,
-                  exiting after SECONDS (default 10) without a call
-)";
+std::filesystem::path desktopProgram()
+{
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const auto folder = self.parent_path();
+    // Beside this program in the build tree; in libexec once installed.
+    for (const auto& candidate :
+         {folder / "lumafold-desktop", folder / LUMAFOLD_LIBEXEC_FROM_BIN / "lumafold-desktop"}) {
+        if (!error && access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    // Both headless modes stay ahead of anything that could create a GUI application object.
-    if (!args.empty() && args.front() == "combine") {
+    if (!args.empty() && args.front() == "combine" &&
+        !lumafold::combineWantsNotification({args.begin() + 1, args.end()})) {
         return lumafold::runCombineCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     }
-    if (!args.empty() && args.front() == "--dbus-service") {
-        return lumafold::runAutomationService({args.begin() + 1, args.end()}, std::cerr);
+    if (args.size() == 1 && args.front() == "--version") {
+        std::printf("Lumafold %s\n", lumafold::projectVersion);
+        return 0;
     }
-    for (const auto& arg : args) {
-        if (arg == "--version") {
-            std::printf("Lumafold %s\n", lumafold::projectVersion);
-            return 0;
-        }
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
-            return 0;
-        }
+    const auto desktop = desktopProgram();
+    if (!desktop.empty()) {
+        execv(desktop.c_str(), argv);
     }
-    // The window starts here, with its QApplication, once the application shell lands.
-    std::fprintf(stderr, "lumafold: the window is not available in this build yet; try lumafold combine --help.\n");
-    return 1;
+    std::fprintf(stderr, "lumafold: the desktop part of the program (lumafold-desktop) could not be started: %s\n",
+                 desktop.empty() ? "it is not installed" : std::strerror(errno));
+    return 127;
 }

@@ -3,7 +3,6 @@
 
 #include "app/Version.h"
 #include "app/automation/CombinePDFsIntent.h"
-#include "app/automation/DesktopNotification.h"
 
 #include <atomic>
 #include <cerrno>
@@ -178,7 +177,17 @@ private:
 
 } // namespace
 
-int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+bool combineWantsNotification(const std::vector<std::string>& args)
+{
+    try {
+        return parse(args).notify;
+    } catch (const UsageError&) {
+        return false;
+    }
+}
+
+int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                      const CombineNotifier& notify)
 {
     Options options;
     try {
@@ -220,8 +229,9 @@ int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, s
         err << failure << '\n' << std::flush;
     }
     if (options.notify) {
-        const auto problem = result ? showDesktopNotification(result->dialog, result->combinedPath.native(), false)
-                                    : showDesktopNotification(failure, {}, true);
+        const auto problem = !notify  ? std::string("this build cannot show notifications")
+                             : result ? notify(result->dialog, result->combinedPath.native(), false)
+                                      : notify(failure, {}, true);
         if (!problem.empty()) {
             err << "lumafold combine: the desktop notification could not be shown: " << problem << '\n';
         }

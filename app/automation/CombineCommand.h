@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,14 @@ namespace lumafold {
 // `lumafold combine`: `args` are the arguments after "combine". Returns the exit status:
 // 0 done, 1 the PDFs could not be combined, 2 a usage error, 128 + signal when SIGINT, SIGTERM
 // or SIGHUP stopped it. Never reads standard input and needs no display.
-int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+//
+// `notify` shows the outcome as a desktop notification for --notify (summary, body, failed) and
+// returns why it could not, or an empty text. Without one, --notify cannot be served.
+using CombineNotifier = std::function<std::string(const std::string&, const std::string&, bool)>;
+int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                      const CombineNotifier& notify = {});
+
+// Whether these `combine` arguments ask for --notify (false for arguments that do not parse).
+bool combineWantsNotification(const std::vector<std::string>& args);
 
 } // namespace lumafold

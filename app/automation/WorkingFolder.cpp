@@ -3,7 +3,7 @@
 
 #include "core/LumafoldError.h"
 
-#include <QUuid>
+#include "core/FileOps.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -133,7 +133,7 @@ WorkingFolder::WorkingFolder()
     if (error) {
         throw FileSystemError("The temporary folder could not be found: " + error.message() + ".");
     }
-    const auto uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString();
+    const auto uuid = FileOps::newUuid();
     m_path = temporary / ("Marlo Lumafold Intent " + uuid);
     // Owner only: the folder holds copies of the user's documents in a shared directory.
     if (::mkdir(m_path.c_str(), 0700) != 0) {

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "app/Version.h"
+#include "app/automation/CombineCommand.h"
+#include "app/automation/DesktopNotification.h"
+#include "app/automation/ServiceCommand.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* usage = R"(Usage: lumafold [FILE]...
+       lumafold combine [OPTION]... FILE...
+       lumafold --dbus-service [--idle-timeout SECONDS]
+       lumafold --help | --version
+
+  combine         combine PDF files into one new PDF without opening a window
+                  (see lumafold combine --help)
+  --dbus-service  serve app.marlo.Lumafold on the session bus without a window,
+                  exiting after SECONDS (default 10) without a call
+)";
+
+} // namespace
+
+// The Qt half of the program: everything that needs the session bus or, later, the window. The
+// `lumafold` front end hands over to it for anything it does not do itself.
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    // Both headless modes stay ahead of anything that could create a GUI application object.
+    if (!args.empty() && args.front() == "combine") {
+        return lumafold::runCombineCommand({args.begin() + 1, args.end()}, std::cout, std::cerr,
+                                           lumafold::showDesktopNotification);
+    }
+    if (!args.empty() && args.front() == "--dbus-service") {
+        return lumafold::runAutomationService({args.begin() + 1, args.end()}, std::cerr);
+    }
+    for (const auto& arg : args) {
+        if (arg == "--version") {
+            std::printf("Lumafold %s\n", lumafold::projectVersion);
+            return 0;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+    }
+    // The window starts here, with its QApplication, once the application shell lands.
+    std::fprintf(stderr, "lumafold: the window is not available in this build yet; try lumafold combine --help.\n");
+    return 1;
+}

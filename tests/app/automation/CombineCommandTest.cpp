@@ -266,6 +266,22 @@ TEST_F(CombineCommandTest, AwkwardFileNamesWork)
     EXPECT_EQ(locked.err, "Unlock " + lockedName + " before adding it.\n");
 }
 
+TEST_F(CombineCommandTest, CombiningNeedsNothingButTheFrontEnd)
+{
+    // A copy of the front end without lumafold-desktop beside it: combine must not need the Qt half.
+    const auto a = input("a.pdf", {200, 201});
+    TempDir alone;
+    std::filesystem::copy_file(LUMAFOLD_EXECUTABLE, alone / "lumafold");
+    const auto combined =
+        runProcess({(alone / "lumafold").string(), "combine", "-o", (alone / "out.pdf").string(), a.string()});
+    EXPECT_EQ(combined.exitCode, 0) << combined.errors;
+    EXPECT_EQ(pageWidths((alone / "out.pdf").string()), (std::vector<double>{200, 201}));
+
+    const auto service = runProcess({(alone / "lumafold").string(), "--dbus-service"});
+    EXPECT_EQ(service.exitCode, 127);
+    EXPECT_NE(service.errors.find("lumafold-desktop"), std::string::npos) << service.errors;
+}
+
 TEST_F(CombineCommandTest, TheProgramNeedsNoDisplayAndNeverReadsStandardInput)
 {
     const auto a = input("a.pdf", {200, 201});

@@ -2,23 +2,18 @@
 #include "app/model/AppModel.h"
 
 #include "app/model/BundleInfo.h"
-#include "app/model/FileLocations.h"
 #include "core/LumafoldEngine.h"
 
 #include <QDir>
 
 namespace lumafold {
 
-namespace {
-const QString initialOutputName = QStringLiteral("Combined-pages");
-} // namespace
-
 AppModel::AppModel(Dialogs& dialogs, QObject* parent) : AppModel(dialogs, Assembler(&LumafoldEngine::assemble), parent)
 {}
 
 AppModel::AppModel(Dialogs& dialogs, Assembler assembler, QObject* parent)
     : QObject(parent), m_dialogs(dialogs), m_assembler(std::move(assembler)), m_version(BundleInfo::runningVersion()),
-      m_outputName(initialOutputName)
+      m_outputName(defaultOutputName)
 {
     if (qEnvironmentVariableIsSet("MARLO_UI_TEST_OUTPUT_DIR")) {
         // Relative paths, the empty one included, name folders below the working directory.

@@ -63,6 +63,7 @@ public:
     // assemble unless a test replaces it.
     using Assembler = std::function<PagesResult(const std::vector<PageDescriptor>&, bool, std::stop_token)>;
 
+    static inline const QString defaultOutputName = QStringLiteral("Combined-pages");
     static constexpr int undoLimit = 50;
     static constexpr int previewDelayMs = 350;
 
@@ -150,8 +151,9 @@ public:
 
 signals:
     // Paired notices of structural changes of `pages`, for item-model adapters. Positions are
-    // those before the change for "about to", after it for the done signal; a move names the
-    // card's old and new position. Every change also ends with pagesChanged().
+    // those before the change for "about to", after it for the done signal. A move names the
+    // card's old position and its position after the move (beginMoveRows takes to + 1 when the
+    // card moves towards the end). Every change also ends with pagesChanged().
     void pagesAboutToBeInserted(int first, int last);
     void pagesInserted(int first, int last);
     void pagesAboutToBeRemoved(int first, int last);

@@ -102,7 +102,7 @@ void AppModel::applyLoaded(PageList cards, const QUrl& firstLocation)
     }
     insertPages(static_cast<int>(m_pages.size()), cards);
     emit pagesChanged();
-    if (m_outputName == QLatin1String("Combined-pages")) {
+    if (m_outputName == defaultOutputName) {
         setOutputName(FileLocations::nameWithoutExtension(FileLocations::toPath(firstLocation)) +
                       QStringLiteral("-pages"));
     }

@@ -189,7 +189,7 @@ void AppModel::resetToDefaults()
         setOutputName(FileLocations::nameWithoutExtension(m_pages.first().descriptor.content.sourcePage().url) +
                       QStringLiteral("-pages"));
     } else {
-        setOutputName(QStringLiteral("Combined-pages"));
+        setOutputName(defaultOutputName);
     }
 }
 

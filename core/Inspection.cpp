@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <thread>
 
 namespace lumafold::LumafoldEngine {
 
@@ -169,6 +170,37 @@ std::vector<std::optional<Bytes>> thumbnailsData(const std::vector<PageDescripto
     pictures.reserve(pages.size());
     for (const auto& page : pages) {
         pictures.push_back(picture(sources, page, maxPixelSize));
+    }
+    return pictures;
+}
+
+std::vector<std::optional<Bytes>> thumbnailsData(const std::vector<PageDescriptor>& pages, std::int64_t maxPixelSize,
+                                                 unsigned workers)
+{
+    // Long enough that neighbouring pages share the objects each worker parses, short enough
+    // that no worker is left with all the heavy pages.
+    constexpr std::size_t run = 64;
+    const auto threads = std::min<std::size_t>(std::max(workers, 1u), (pages.size() + run - 1) / run);
+    if (threads <= 1) {
+        return thumbnailsData(pages, maxPixelSize);
+    }
+    std::vector<std::optional<Bytes>> pictures(pages.size());
+    {
+        std::vector<std::jthread> pool;
+        for (std::size_t worker = 0; worker < threads; ++worker) {
+            pool.emplace_back([&pages, &pictures, maxPixelSize, threads, worker] {
+                try {
+                    PictureSources sources;
+                    for (std::size_t start = worker * run; start < pages.size(); start += threads * run) {
+                        for (std::size_t i = start; i < std::min(start + run, pages.size()); ++i) {
+                            pictures[i] = picture(sources, pages[i], maxPixelSize);
+                        }
+                    }
+                } catch (const std::bad_alloc&) {
+                    // The pages this worker had left simply get no picture.
+                }
+            });
+        }
     }
     return pictures;
 }

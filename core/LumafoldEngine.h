@@ -58,4 +58,10 @@ std::optional<Bytes> thumbnailData(const PageDescriptor& page, std::int64_t maxP
 // one entry per descriptor, in order.
 std::vector<std::optional<Bytes>> thumbnailsData(const std::vector<PageDescriptor>& pages, std::int64_t maxPixelSize);
 
+// The same on `workers` threads of its own, each opening every file it needs once. Runs of
+// pages are dealt out in turn, so light and heavy stretches of a document are shared out evenly.
+// Blocks until all are drawn; call it off the main thread.
+std::vector<std::optional<Bytes>> thumbnailsData(const std::vector<PageDescriptor>& pages, std::int64_t maxPixelSize,
+                                                 unsigned workers);
+
 } // namespace lumafold::LumafoldEngine

@@ -5,9 +5,10 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QThread>
 #include <QThreadPool>
-#include <QTransform>
 #include <QtConcurrent/QtConcurrentMap>
+#include <QTransform>
 
 #include <algorithm>
 #include <tuple>
@@ -30,25 +31,9 @@ QByteArray toByteArray(const std::optional<Bytes>& bytes)
     return QByteArray(reinterpret_cast<const char*>(bytes->data()), static_cast<qsizetype>(bytes->size()));
 }
 
-QList<QByteArray> drawRun(const std::vector<PageDescriptor>& run)
-{
-    QList<QByteArray> pictures;
-    pictures.reserve(static_cast<qsizetype>(run.size()));
-    try {
-        for (const auto& bytes : LumafoldEngine::thumbnailsData(run, ThumbnailStore::maxPixelSize)) {
-            pictures.append(toByteArray(bytes));
-        }
-    } catch (...) {
-        // A card without a picture is a valid card; nothing may leave a worker.
-        pictures = QList<QByteArray>(static_cast<qsizetype>(run.size()));
-    }
-    pictures.resize(static_cast<qsizetype>(run.size()));
-    return pictures;
-}
-
-// Pictures are made in a pool of their own. The loader waits for them from a thread of the global
-// pool; were they queued there too, two loads at once could each hold a thread while their pictures
-// wait for one.
+// Pictures are turned in a pool of their own. The loader waits for them from a thread of the
+// global pool; were they queued there too, two loads at once could each hold a thread while their
+// pictures wait for one.
 QThreadPool& picturePool()
 {
     static QThreadPool pool;
@@ -68,21 +53,16 @@ ThumbnailStore::ThumbnailStore(qsizetype byteBudget) : m_budget(byteBudget) {}
 
 QList<QByteArray> ThumbnailStore::draw(const std::vector<PageDescriptor>& pages)
 {
-    if (pages.empty()) {
-        return {};
-    }
-    const auto workers = static_cast<std::size_t>(std::max(1, picturePool().maxThreadCount()));
-    const std::size_t length = (pages.size() + workers - 1) / workers;
-    QList<std::vector<PageDescriptor>> runs;
-    for (std::size_t start = 0; start < pages.size(); start += length) {
-        const auto end = pages.begin() + static_cast<std::ptrdiff_t>(std::min(start + length, pages.size()));
-        runs.append(std::vector<PageDescriptor>(pages.begin() + static_cast<std::ptrdiff_t>(start), end));
-    }
-    QList<QByteArray> pictures;
-    pictures.reserve(static_cast<qsizetype>(pages.size()));
-    for (const QList<QByteArray>& run :
-         QtConcurrent::blockingMapped<QList<QList<QByteArray>>>(&picturePool(), runs, drawRun)) {
-        pictures.append(run);
+    QList<QByteArray> pictures(static_cast<qsizetype>(pages.size()));
+    try {
+        // On every core; the engine deals out the pages and opens each file once per worker.
+        const auto drawn = LumafoldEngine::thumbnailsData(
+            pages, ThumbnailStore::maxPixelSize, static_cast<unsigned>(std::max(1, QThread::idealThreadCount())));
+        for (std::size_t i = 0; i < drawn.size(); ++i) {
+            pictures[static_cast<qsizetype>(i)] = toByteArray(drawn[i]);
+        }
+    } catch (...) {
+        // A card without a picture is a valid card; nothing may leave a background job.
     }
     return pictures;
 }

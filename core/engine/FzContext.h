@@ -5,9 +5,9 @@ struct fz_context;
 
 namespace lumafold::engine {
 
-// The calling thread's own MuPDF context, cloned on first use from one process-wide base
-// context that carries the lock callbacks. Library warnings and errors are silenced.
-// Callable from any thread; never pass the result to another thread.
+// The calling thread's own MuPDF context, made on first use and shared with no other thread.
+// Library warnings and errors are silenced. Callable from any thread; never pass the result,
+// or anything made with it, to another thread.
 fz_context* threadContext();
 
 } // namespace lumafold::engine

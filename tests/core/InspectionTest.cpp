@@ -193,4 +193,13 @@ TEST(Thumbnail, BatchAndThreadsGiveTheSamePictures)
     for (const auto& out : perThread) {
         EXPECT_EQ(out, single);
     }
+
+    // Enough pages for the engine's own workers to share them out.
+    std::vector<PageDescriptor> many;
+    std::vector<std::optional<Bytes>> expected;
+    for (int round = 0; round < 12; ++round) {
+        many.insert(many.end(), pages.begin(), pages.end());
+        expected.insert(expected.end(), single.begin(), single.end());
+    }
+    EXPECT_EQ(LumafoldEngine::thumbnailsData(many, 360, 3), expected);
 }

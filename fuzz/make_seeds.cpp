@@ -14,23 +14,23 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path out = argv[1];
     std::filesystem::create_directories(out);
-    using Kind = LinkSpec::Kind;
-    PdfSpec annotated;
+    using Kind = LinkLayout::Kind;
+    PdfLayout annotated;
     annotated.title = "Seed";
     annotated.pages = {
-        PageSpec{.rotate = 90,
-                 .label = "contents",
-                 .cornerMarker = true,
-                 .links = {LinkSpec{.kind = Kind::destArray, .targetPage = 1},
-                           LinkSpec{.kind = Kind::namedDest, .targetPage = 2},
-                           LinkSpec{.kind = Kind::goToAction, .targetPage = 0}, LinkSpec{.kind = Kind::uri}},
-                 .textField = true,
-                 .markup = true,
-                 .sharedField = true},
-        PageSpec{.sharedField = true}, PageSpec{.width = 100, .height = 50}};
+        PageLayout{.rotate = 90,
+                   .label = "contents",
+                   .cornerMarker = true,
+                   .links = {LinkLayout{.kind = Kind::destArray, .targetPage = 1},
+                             LinkLayout{.kind = Kind::namedDest, .targetPage = 2},
+                             LinkLayout{.kind = Kind::goToAction, .targetPage = 0}, LinkLayout{.kind = Kind::uri}},
+                   .textField = true,
+                   .markup = true,
+                   .sharedField = true},
+        PageLayout{.sharedField = true}, PageLayout{.width = 100, .height = 50}};
     writePdf(out / "annotated.pdf", annotated);
-    PdfSpec inherited{
-        .pages = {PageSpec{.rotate = 180}, PageSpec{}}, .inheritBoxAndRotation = true, .xmpMetadata = true};
+    PdfLayout inherited{
+        .pages = {PageLayout{.rotate = 180}, PageLayout{}}, .inheritBoxAndRotation = true, .xmpMetadata = true};
     writePdf(out / "inherited.pdf", inherited);
     writeFile(out / "broken-xref.pdf", withBrokenXref(makePdf(annotated)));
     return 0;

@@ -23,12 +23,12 @@ int main(int argc, char** argv)
     const std::filesystem::path out = argv[first];
     std::vector<PageDescriptor> pages;
     for (int i = first + 1; i < argc; ++i) {
-        const std::string spec = argv[i];
-        const auto colon = spec.rfind(':');
-        const auto dash = spec.rfind('-');
-        const auto file = spec.substr(0, colon);
-        const long from = std::stol(spec.substr(colon + 1, dash - colon - 1));
-        const long to = std::stol(spec.substr(dash + 1));
+        const std::string range = argv[i];
+        const auto colon = range.rfind(':');
+        const auto dash = range.rfind('-');
+        const auto file = range.substr(0, colon);
+        const long from = std::stol(range.substr(colon + 1, dash - colon - 1));
+        const long to = std::stol(range.substr(dash + 1));
         for (long page = from; page <= to; ++page) {
             pages.emplace_back(PageContent::source(file, page - 1), 0);
         }

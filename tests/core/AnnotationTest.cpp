@@ -8,19 +8,19 @@ using namespace lumafold::test;
 
 namespace {
 
-using Kind = LinkSpec::Kind;
+using Kind = LinkLayout::Kind;
 
 // Page 0 links to page 2 in every internal form, and to a web address.
 std::filesystem::path writeLinkedPdf(const TempDir& dir)
 {
-    PdfSpec spec;
-    spec.pages = {PageSpec{.label = "contents",
-                           .links = {LinkSpec{.kind = Kind::destArray, .targetPage = 2},
-                                     LinkSpec{.kind = Kind::goToAction, .targetPage = 2},
-                                     LinkSpec{.kind = Kind::namedDest, .targetPage = 2},
-                                     LinkSpec{.kind = Kind::uri, .uri = "https://example.org/manual"}}},
-                  PageSpec{.label = "middle"}, PageSpec{.label = "chapter"}};
-    return writePdf(dir / "linked.pdf", spec);
+    PdfLayout layout;
+    layout.pages = {PageLayout{.label = "contents",
+                               .links = {LinkLayout{.kind = Kind::destArray, .targetPage = 2},
+                                         LinkLayout{.kind = Kind::goToAction, .targetPage = 2},
+                                         LinkLayout{.kind = Kind::namedDest, .targetPage = 2},
+                                         LinkLayout{.kind = Kind::uri, .uri = "https://example.org/manual"}}},
+                    PageLayout{.label = "middle"}, PageLayout{.label = "chapter"}};
+    return writePdf(dir / "linked.pdf", layout);
 }
 
 std::string linkTarget(const PdfInspector& pdf, const nlohmann::json& link)
@@ -104,10 +104,10 @@ TEST(Annotations, LinkToADuplicatedPageTargetsItsFirstCopy)
 TEST(Annotations, FormFieldsSurviveWithTheirValues)
 {
     TempDir dir;
-    PdfSpec spec;
-    spec.pages = {PageSpec{.textField = true, .sharedField = true}, PageSpec{.sharedField = true},
-                  PageSpec{.textField = true}};
-    const auto src = writePdf(dir / "form.pdf", spec);
+    PdfLayout layout;
+    layout.pages = {PageLayout{.textField = true, .sharedField = true}, PageLayout{.sharedField = true},
+                    PageLayout{.textField = true}};
+    const auto src = writePdf(dir / "form.pdf", layout);
     // Page 1 carries only one widget of "shared"; page 2 its own field.
     const auto out =
         writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 1), sourcePage(src, 2)}, false), "out.pdf");
@@ -132,8 +132,8 @@ TEST(Annotations, FormFieldsSurviveWithTheirValues)
 TEST(Annotations, MarkupKeepsItsPopupAndPointsAtTheNewPage)
 {
     TempDir dir;
-    PdfSpec spec{.pages = {PageSpec{}, PageSpec{.markup = true}}};
-    const auto src = writePdf(dir / "notes.pdf", spec);
+    PdfLayout layout{.pages = {PageLayout{}, PageLayout{.markup = true}}};
+    const auto src = writePdf(dir / "notes.pdf", layout);
     const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 1)}, false), "out.pdf");
     EXPECT_TRUE(qpdf::checkPasses(out));
     PdfInspector pdf(out);

@@ -69,9 +69,9 @@ TEST(Assembly, RotationAddsToStoredAndInheritedRotation)
         SCOPED_TRACE(testing::Message() << "stored " << c.stored << (c.inherited ? " inherited" : "") << " + "
                                         << c.extra);
         TempDir dir;
-        PdfSpec spec{.pages = {PageSpec{.width = 300, .height = 400, .rotate = c.stored}},
-                     .inheritBoxAndRotation = c.inherited};
-        const auto src = writePdf(dir / "src.pdf", spec);
+        PdfLayout layout{.pages = {PageLayout{.width = 300, .height = 400, .rotate = c.stored}},
+                         .inheritBoxAndRotation = c.inherited};
+        const auto src = writePdf(dir / "src.pdf", layout);
         const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0, c.extra)}, false), "out.pdf");
         PdfInspector pdf(out);
         EXPECT_EQ(rotation(pdf.page(0)), c.expected);
@@ -113,8 +113,8 @@ TEST(Assembly, BlankPageIsDrawnWhiteAtTheExactSize)
 TEST(Assembly, MetadataIsCopiedFromASourceOrRemovedEntirely)
 {
     TempDir dir;
-    PdfSpec spec{.pages = {PageSpec{}}, .title = "Quarterly report", .xmpMetadata = true};
-    const auto src = writePdf(dir / "src.pdf", spec);
+    PdfLayout layout{.pages = {PageLayout{}}, .title = "Quarterly report", .xmpMetadata = true};
+    const auto src = writePdf(dir / "src.pdf", layout);
 
     PdfInspector kept(writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0)}, false), "kept.pdf"));
     EXPECT_EQ(kept.resolve(kept.trailer()["/Info"])["/Title"], "u:Quarterly report");
@@ -182,7 +182,7 @@ TEST(Assembly, RepairsABrokenCrossReferenceTable)
 {
     TempDir dir;
     const auto damaged = dir / "damaged.pdf";
-    writeFile(damaged, withBrokenXref(makePdf(PdfSpec{.pages = {PageSpec{}, PageSpec{}, PageSpec{}}})));
+    writeFile(damaged, withBrokenXref(makePdf(PdfLayout{.pages = {PageLayout{}, PageLayout{}, PageLayout{}}})));
     const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(damaged, 2)}, false), "out.pdf");
     EXPECT_TRUE(qpdf::checkPasses(out));
 }

@@ -22,11 +22,11 @@ inline PageDescriptor blankPage(PageSize size)
 // Pages whose widths (100, 110, 120, ...) tell them apart in any output.
 inline std::filesystem::path writeNumberedPdf(const std::filesystem::path& path, int count)
 {
-    PdfSpec spec;
+    PdfLayout layout;
     for (int i = 0; i < count; ++i) {
-        spec.pages.push_back(PageSpec{.width = 100.0 + 10 * i, .height = 500, .label = std::to_string(i + 1)});
+        layout.pages.push_back(PageLayout{.width = 100.0 + 10 * i, .height = 500, .label = std::to_string(i + 1)});
     }
-    return writePdf(path, spec);
+    return writePdf(path, layout);
 }
 
 inline std::filesystem::path writeResult(const TempDir& dir, const PagesResult& result, const std::string& name)

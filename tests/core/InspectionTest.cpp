@@ -35,8 +35,9 @@ bool isWhite(const std::array<int, 3>& colour)
 TEST(Inspect, ReportsPagesSizesBytesAndTitle)
 {
     TempDir dir;
-    PdfSpec spec{.pages = {PageSpec{}, PageSpec{.width = 300, .height = 200, .rotate = 90}}, .title = "Minutes"};
-    const auto pdf = writePdf(dir / "minutes.pdf", spec);
+    PdfLayout layout{.pages = {PageLayout{}, PageLayout{.width = 300, .height = 200, .rotate = 90}},
+                     .title = "Minutes"};
+    const auto pdf = writePdf(dir / "minutes.pdf", layout);
     const auto info = LumafoldEngine::inspect(pdf);
     EXPECT_EQ(info.pageCount, 2);
     EXPECT_EQ(info.bytes, static_cast<std::int64_t>(std::filesystem::file_size(pdf)));
@@ -46,7 +47,8 @@ TEST(Inspect, ReportsPagesSizesBytesAndTitle)
 
     EXPECT_EQ(LumafoldEngine::inspect(writeSimplePdf(dir / "untitled.pdf", 1)).title, std::nullopt);
     EXPECT_EQ(
-        LumafoldEngine::inspect(writePdf(dir / "empty-title.pdf", PdfSpec{.pages = {PageSpec{}}, .title = ""})).title,
+        LumafoldEngine::inspect(writePdf(dir / "empty-title.pdf", PdfLayout{.pages = {PageLayout{}}, .title = ""}))
+            .title,
         std::optional<std::string>(""));
 }
 
@@ -64,12 +66,12 @@ TEST(Inspect, RejectsWhatCannotBeUsed)
     const auto plain = writeSimplePdf(dir / "plain.pdf", 2);
     qpdf::encrypt(plain, dir / "locked.pdf", "secret", "owner");
     qpdf::encrypt(plain, dir / "restricted.pdf", "", "owner");
-    writePdf(dir / "empty.pdf", PdfSpec{});
+    writePdf(dir / "empty.pdf", PdfLayout{});
     writeFile(dir / "text.pdf", std::string("Dear reader,\nthis is not a PDF.\n"));
     const auto bytes = readFile(plain);
     writeFile(dir / "truncated.pdf", std::vector<unsigned char>(bytes.begin(), bytes.begin() + 40));
     std::filesystem::create_directory(dir / "folder.pdf");
-    writeFile(dir / "damaged.pdf", withBrokenXref(makePdf(PdfSpec{.pages = {PageSpec{}, PageSpec{}}})));
+    writeFile(dir / "damaged.pdf", withBrokenXref(makePdf(PdfLayout{.pages = {PageLayout{}, PageLayout{}}})));
 
     EXPECT_EQ(engineError([&] { LumafoldEngine::inspect(dir / "locked.pdf"); }),
               LumafoldError::encrypted(dir / "locked.pdf"));
@@ -89,7 +91,7 @@ TEST(Inspect, BadInputPrintsNothing)
 {
     TempDir dir;
     writeFile(dir / "text.pdf", std::string("%PDF-1.7\n1 0 obj << /Type /Catalog /Pages 9 0 R >>\ntrailer garbage"));
-    writeFile(dir / "damaged.pdf", withBrokenXref(makePdf(PdfSpec{.pages = {PageSpec{}}})));
+    writeFile(dir / "damaged.pdf", withBrokenXref(makePdf(PdfLayout{.pages = {PageLayout{}}})));
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     EXPECT_ANY_THROW(LumafoldEngine::inspect(dir / "text.pdf"));
@@ -102,8 +104,8 @@ TEST(Inspect, BadInputPrintsNothing)
 TEST(Thumbnail, ShowsThePageAsItWillBeExported)
 {
     TempDir dir;
-    PdfSpec spec{.pages = {PageSpec{.cornerMarker = true}, PageSpec{.rotate = 90, .cornerMarker = true}}};
-    const auto pdf = writePdf(dir / "marked.pdf", spec);
+    PdfLayout layout{.pages = {PageLayout{.cornerMarker = true}, PageLayout{.rotate = 90, .cornerMarker = true}}};
+    const auto pdf = writePdf(dir / "marked.pdf", layout);
 
     const auto upright = picture(sourcePage(pdf, 0));
     EXPECT_EQ(std::max(upright.width, upright.height), 360);
@@ -158,12 +160,12 @@ TEST(Thumbnail, GivesNothingForPagesThatCannotBeDrawn)
 TEST(Thumbnail, BatchAndThreadsGiveTheSamePictures)
 {
     TempDir dir;
-    PdfSpec spec;
+    PdfLayout layout;
     for (int i = 0; i < 12; ++i) {
-        spec.pages.push_back(
-            PageSpec{.rotate = (i % 4) * 90, .label = "Page " + std::to_string(i), .cornerMarker = true});
+        layout.pages.push_back(
+            PageLayout{.rotate = (i % 4) * 90, .label = "Page " + std::to_string(i), .cornerMarker = true});
     }
-    const auto pdf = writePdf(dir / "many.pdf", spec);
+    const auto pdf = writePdf(dir / "many.pdf", layout);
     std::vector<PageDescriptor> pages;
     for (int i = 0; i < 12; ++i) {
         pages.push_back(sourcePage(pdf, i, i * 90));

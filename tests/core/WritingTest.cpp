@@ -110,8 +110,8 @@ TEST(Write, MoveNeverReplacesAFileThatAppearedMeanwhile)
 TEST(Write, AssemblingStraightToAFileGivesTheSameDocument)
 {
     TempDir dir;
-    PdfSpec spec{.pages = {PageSpec{.width = 300, .rotate = 90}, PageSpec{.width = 400}}, .title = "Both"};
-    const auto src = writePdf(dir / "src.pdf", spec);
+    PdfLayout layout{.pages = {PageLayout{.width = 300, .rotate = 90}, PageLayout{.width = 400}}, .title = "Both"};
+    const auto src = writePdf(dir / "src.pdf", layout);
     const std::vector<PageDescriptor> pages = {sourcePage(src, 1), sourcePage(src, 0, 90), blankPage(PageSize::a4)};
 
     const auto direct = dir / "new" / "direct.pdf";

@@ -79,7 +79,7 @@ private:
     std::vector<std::string> m_objects;
 };
 
-std::string pageContent(const PageSpec& page)
+std::string pageContent(const PageLayout& page)
 {
     std::string content = "1 1 1 rg 0 0 " + num(page.width) + " " + num(page.height) + " re f\n";
     if (page.cornerMarker) {
@@ -92,19 +92,19 @@ std::string pageContent(const PageSpec& page)
     return content;
 }
 
-std::string linkAnnot(const LinkSpec& link, const std::vector<int>& pageObjects, int index)
+std::string linkAnnot(const LinkLayout& link, const std::vector<int>& pageObjects, int index)
 {
     const std::string rect = "/Rect [72 " + num(72 + 30 * index) + " 200 " + num(92 + 30 * index) + "]";
     const std::string base = "<< /Type /Annot /Subtype /Link " + rect + " /Border [0 0 0] ";
     switch (link.kind) {
-    case LinkSpec::Kind::destArray:
+    case LinkLayout::Kind::destArray:
         return base + "/Dest [" + ref(pageObjects.at(static_cast<size_t>(link.targetPage))) + " /Fit] >>";
-    case LinkSpec::Kind::goToAction:
+    case LinkLayout::Kind::goToAction:
         return base + "/A << /S /GoTo /D [" + ref(pageObjects.at(static_cast<size_t>(link.targetPage))) +
                " /Fit] >> >>";
-    case LinkSpec::Kind::namedDest:
+    case LinkLayout::Kind::namedDest:
         return base + "/Dest (dest" + std::to_string(link.targetPage) + ") >>";
-    case LinkSpec::Kind::uri:
+    case LinkLayout::Kind::uri:
         return base + "/A << /S /URI /URI " + pdfString(link.uri) + " >> >>";
     }
     return {};
@@ -112,22 +112,22 @@ std::string linkAnnot(const LinkSpec& link, const std::vector<int>& pageObjects,
 
 } // namespace
 
-std::string makePdf(const PdfSpec& spec)
+std::string makePdf(const PdfLayout& layout)
 {
     Writer w;
     const int catalog = w.placeholder();
     const int pagesNode = w.placeholder();
     const int font = w.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
     std::vector<int> pageObjects;
-    for (size_t i = 0; i < spec.pages.size(); ++i) {
+    for (size_t i = 0; i < layout.pages.size(); ++i) {
         pageObjects.push_back(w.placeholder());
     }
 
     std::vector<int> fields;
     int sharedField = 0;
     std::vector<int> sharedKids;
-    for (size_t i = 0; i < spec.pages.size(); ++i) {
-        const auto& page = spec.pages[i];
+    for (size_t i = 0; i < layout.pages.size(); ++i) {
+        const auto& page = layout.pages[i];
         std::vector<int> annots;
         for (size_t l = 0; l < page.links.size(); ++l) {
             annots.push_back(w.add(linkAnnot(page.links[l], pageObjects, static_cast<int>(l))));
@@ -167,13 +167,13 @@ std::string makePdf(const PdfSpec& spec)
         const int content = w.add(stream("", pageContent(page)));
         std::string dict = "<< /Type /Page /Parent " + ref(pagesNode) + " /Resources << /Font << /F1 " + ref(font) +
                            " >> >> /Contents " + ref(content);
-        if (!spec.inheritBoxAndRotation) {
+        if (!layout.inheritBoxAndRotation) {
             dict += " /MediaBox [0 0 " + num(page.width) + " " + num(page.height) + "]";
             if (page.rotate) {
                 dict += " /Rotate " + std::to_string(page.rotate);
             }
         }
-        if (spec.xmpMetadata) {
+        if (layout.xmpMetadata) {
             dict += " /Metadata " +
                     ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
         }
@@ -194,13 +194,13 @@ std::string makePdf(const PdfSpec& spec)
         w.set(sharedField, "<< /FT /Tx /T (shared) /V (together) /Kids [" + kids + "] >>");
     }
 
-    std::string pages = "<< /Type /Pages /Count " + std::to_string(spec.pages.size()) + " /Kids [";
+    std::string pages = "<< /Type /Pages /Count " + std::to_string(layout.pages.size()) + " /Kids [";
     for (int p : pageObjects) {
         pages += ref(p) + " ";
     }
     pages += "]";
-    if (spec.inheritBoxAndRotation && !spec.pages.empty()) {
-        const auto& first = spec.pages.front();
+    if (layout.inheritBoxAndRotation && !layout.pages.empty()) {
+        const auto& first = layout.pages.front();
         pages += " /MediaBox [0 0 " + num(first.width) + " " + num(first.height) + "] /Rotate " +
                  std::to_string(first.rotate);
     }
@@ -208,10 +208,10 @@ std::string makePdf(const PdfSpec& spec)
 
     std::string cat = "<< /Type /Catalog /Pages " + ref(pagesNode);
     std::string names;
-    for (size_t i = 0; i < spec.pages.size(); ++i) {
+    for (size_t i = 0; i < layout.pages.size(); ++i) {
         names += "(dest" + std::to_string(i) + ") [" + ref(pageObjects[i]) + " /Fit] ";
     }
-    if (!spec.pages.empty()) {
+    if (!layout.pages.empty()) {
         cat += " /Names << /Dests " + ref(w.add("<< /Names [" + names + "] >>")) + " >>";
     }
     if (!fields.empty()) {
@@ -221,28 +221,28 @@ std::string makePdf(const PdfSpec& spec)
         }
         cat += " /AcroForm << /Fields [" + list + "] /DA (/Helv 0 Tf 0 g) >>";
     }
-    if (spec.xmpMetadata) {
+    if (layout.xmpMetadata) {
         cat += " /Metadata " +
                ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
     }
     w.set(catalog, cat + " >>");
-    const int info = spec.title ? w.add("<< /Title " + pdfString(*spec.title) + " /Author (Tester) >>") : 0;
+    const int info = layout.title ? w.add("<< /Title " + pdfString(*layout.title) + " /Author (Tester) >>") : 0;
     return w.finish(catalog, info);
 }
 
-std::filesystem::path writePdf(const std::filesystem::path& path, const PdfSpec& spec)
+std::filesystem::path writePdf(const std::filesystem::path& path, const PdfLayout& layout)
 {
-    writeFile(path, makePdf(spec));
+    writeFile(path, makePdf(layout));
     return path;
 }
 
 std::filesystem::path writeSimplePdf(const std::filesystem::path& path, int count, double width, double height)
 {
-    PdfSpec spec;
+    PdfLayout layout;
     for (int i = 0; i < count; ++i) {
-        spec.pages.push_back(PageSpec{.width = width, .height = height, .label = "Page " + std::to_string(i + 1)});
+        layout.pages.push_back(PageLayout{.width = width, .height = height, .label = "Page " + std::to_string(i + 1)});
     }
-    return writePdf(path, spec);
+    return writePdf(path, layout);
 }
 
 std::string withBrokenXref(const std::string& pdf)

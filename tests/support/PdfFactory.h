@@ -10,7 +10,7 @@
 // hide itself by producing its own test input.
 namespace lumafold::test {
 
-struct LinkSpec
+struct LinkLayout
 {
     enum class Kind
     {
@@ -24,7 +24,7 @@ struct LinkSpec
     std::string uri = "https://example.org/";
 };
 
-struct PageSpec
+struct PageLayout
 {
     double width = 612;
     double height = 792;
@@ -32,23 +32,28 @@ struct PageSpec
     std::string label;
     // A red square in the top-left corner of the unturned page, to tell orientation in pictures.
     bool cornerMarker = false;
-    std::vector<LinkSpec> links;
+    std::vector<LinkLayout> links;
     bool textField = false;   // a text form field (merged field/widget) named "field<page>"
     bool markup = false;      // a /Text note with its /Popup, and a /Highlight
     bool sharedField = false; // a widget of the field "shared", whose kids spread over pages
 };
 
-struct PdfSpec
+struct PdfLayout
 {
-    std::vector<PageSpec> pages;
+    std::vector<PageLayout> pages;
     std::optional<std::string> title;
     // /MediaBox and /Rotate of the first page are put on the /Pages node and left off every page.
     bool inheritBoxAndRotation = false;
     bool xmpMetadata = false; // /Metadata streams on the catalog and on every page
 };
 
-std::string makePdf(const PdfSpec& spec);
-std::filesystem::path writePdf(const std::filesystem::path& path, const PdfSpec& spec);
+// Old names, until every suite uses the new ones.
+using PdfSpec = PdfLayout;
+using PageSpec = PageLayout;
+using LinkSpec = LinkLayout;
+
+std::string makePdf(const PdfLayout& layout);
+std::filesystem::path writePdf(const std::filesystem::path& path, const PdfLayout& layout);
 // `count` plain letter-size pages labelled "Page 1", "Page 2", ...
 std::filesystem::path writeSimplePdf(const std::filesystem::path& path, int count, double width = 612,
                                      double height = 792);

@@ -3,7 +3,9 @@
 
 #include "app/automation/CombineCommand.h"
 #include "tests/support/PdfFactory.h"
-#include "tests/support/Qpdf.h"
+#include "tests/support/PdfInspector.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <regex>
@@ -11,62 +13,41 @@
 
 namespace lumafold::test {
 
-namespace {
-
-nlohmann::json resolve(const nlohmann::json& objects, const nlohmann::json& value)
-{
-    if (value.is_string() && value.get<std::string>().ends_with(" R")) {
-        return objects.at("obj:" + value.get<std::string>()).at("value");
-    }
-    return value;
-}
-
-} // namespace
-
 std::filesystem::path writeWidthsPdf(const std::filesystem::path& path, const std::vector<double>& widths,
                                      std::optional<std::string> title)
 {
-    PdfSpec spec;
+    PdfLayout layout{.title = std::move(title)};
     for (const double width : widths) {
-        PageSpec page;
-        page.width = width;
-        page.label = "Width " + std::to_string(static_cast<int>(width));
-        spec.pages.push_back(page);
+        layout.pages.push_back({.width = width, .label = "Width " + std::to_string(static_cast<int>(width))});
     }
-    spec.title = std::move(title);
-    return writePdf(path, spec);
+    return writePdf(path, layout);
 }
 
 std::vector<double> pageWidths(const std::filesystem::path& pdf)
 {
-    const auto document = qpdf::json(pdf);
-    const auto& objects = document.at("qpdf").at(1);
+    const PdfInspector inspector(pdf);
     std::vector<double> widths;
-    for (const auto& page : document.at("pages")) {
-        auto node = resolve(objects, page.at("object"));
-        while (!node.contains("/MediaBox") && node.contains("/Parent")) {
-            node = resolve(objects, node.at("/Parent"));
+    for (int i = 0; i < inspector.pageCount(); ++i) {
+        auto node = inspector.page(i);
+        while (!node.contains("/MediaBox")) {
+            node = inspector.resolve(node.at("/Parent"));
         }
-        const auto box = resolve(objects, node.at("/MediaBox"));
-        widths.push_back(box.at(2).get<double>() - box.at(0).get<double>());
+        const auto box = inspector.resolve(node.at("/MediaBox"));
+        widths.push_back(inspector.resolve(box.at(2)).get<double>() - inspector.resolve(box.at(0)).get<double>());
     }
     return widths;
 }
 
 std::optional<std::string> documentTitle(const std::filesystem::path& pdf)
 {
-    const auto document = qpdf::json(pdf);
-    const auto& objects = document.at("qpdf").at(1);
-    const auto trailer = objects.at("trailer").at("value");
-    if (!trailer.contains("/Info")) {
-        return std::nullopt;
-    }
-    const auto info = resolve(objects, trailer.at("/Info"));
+    const PdfInspector inspector(pdf);
+    const auto trailer = inspector.trailer();
+    const auto info = trailer.contains("/Info") ? inspector.resolve(trailer.at("/Info")) : nlohmann::json::object();
     if (!info.contains("/Title")) {
         return std::nullopt;
     }
     // qpdf writes text strings as "u:..." and others as "b:<hex>".
-    const auto title = resolve(objects, info.at("/Title")).get<std::string>();
+    const auto title = inspector.resolve(info.at("/Title")).get<std::string>();
     return title.starts_with("u:") ? title.substr(2) : title;
 }
 
@@ -112,6 +93,15 @@ CommandResult runCombine(const std::vector<std::string>& args)
     std::ostringstream err;
     const int exitCode = runCombineCommand(args, out, err);
     return {exitCode, out.str(), err.str()};
+}
+
+std::filesystem::path printedResult(const CommandResult& result, const std::string& dialog)
+{
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(result.out.starts_with(dialog + "\n") && result.out.ends_with('\n')) << result.out;
+    const auto lineEnd = result.out.find('\n');
+    return result.out.substr(lineEnd + 1, result.out.size() - lineEnd - 2);
 }
 
 } // namespace lumafold::test

@@ -53,5 +53,7 @@ struct CommandResult
 
 // `lumafold combine ARGS`, in process.
 CommandResult runCombine(const std::vector<std::string>& args);
+// Expects a successful run that printed `dialog`, and returns the path printed after it.
+std::filesystem::path printedResult(const CommandResult& result, const std::string& dialog);
 
 } // namespace lumafold::test

@@ -9,10 +9,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDeadlineTimer>
 #include <QStringList>
+#include <QTest>
 
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace lumafold::test {
@@ -69,18 +68,6 @@ protected:
     }
 
     static bool serviceRuns() { return bus().interface()->isServiceRegistered(serviceName).value(); }
-
-    static bool waitFor(const std::function<bool()>& condition, int milliseconds)
-    {
-        const QDeadlineTimer deadline(milliseconds);
-        while (!condition()) {
-            if (deadline.hasExpired()) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        }
-        return true;
-    }
 
     TempDir inputs;
     TempDir temporary;

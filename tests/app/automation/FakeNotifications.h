@@ -38,22 +38,11 @@ public:
 public slots:
     QStringList GetCapabilities() { return {QStringLiteral("body"), QStringLiteral("body-markup")}; }
 
-    uint Notify(const QString& appName, uint replacesId, const QString& icon, const QString& summary,
-                const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout)
+    uint Notify(const QString& appName, uint, const QString& icon, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap& hints, int)
     {
-        Q_UNUSED(replacesId);
-        Q_UNUSED(actions);
-        Q_UNUSED(timeout);
         shown.push_back({appName, icon, summary, body, hints});
         return static_cast<uint>(shown.size());
-    }
-
-    QString GetServerInformation(QString& vendor, QString& version, QString& specVersion)
-    {
-        vendor = QStringLiteral("Lumafold tests");
-        version = QStringLiteral("1");
-        specVersion = QStringLiteral("1.2");
-        return QStringLiteral("fake");
     }
 };
 

@@ -40,30 +40,8 @@ protected:
     TempDir dir;
 };
 
-TEST_F(CollectPdfFilesTest, ExpandsFoldersAndKeepsPdfNamesInAnyCase)
-{
-    EXPECT_EQ(relative(FileLocations::collectPdfFiles({dir / "top"}), dir.path()),
-              (std::vector<std::string>{"top/Folder.pdf", "top/sub/deeper/z.pDf", "top/sub/y.pdf", "top/x.PDF"}));
-}
-
-TEST_F(CollectPdfFilesTest, NamedLocationsAreTakenAsTheyAre)
-{
-    const std::vector<fs::path> found = FileLocations::collectPdfFiles(
-        {dir / "top/.hidden.pdf", dir / "top/notes.txt", dir / "missing.pdf", dir / "loose.pdf"});
-    EXPECT_EQ(found, (std::vector<fs::path>{dir / "top/.hidden.pdf", dir / "missing.pdf", dir / "loose.pdf"}));
-}
-
-TEST_F(CollectPdfFilesTest, RepeatsAreDroppedByStandardizedPath)
-{
-    const fs::path cwd = fs::current_path();
-    fs::current_path(dir.path());
-    const std::vector<fs::path> found = FileLocations::collectPdfFiles(
-        {"loose.pdf", dir / "top/../loose.pdf", dir / "./loose.pdf", dir / "top/sub/y.pdf", dir / "top" / "sub"});
-    fs::current_path(cwd);
-    EXPECT_EQ(found, (std::vector<fs::path>{dir / "loose.pdf", dir / "top/sub/y.pdf", dir / "top/sub/deeper/z.pDf"}));
-}
-
-TEST_F(CollectPdfFilesTest, LoopsEndAndLinksToFoldersAreNotFollowed)
+// Hidden entries inside a folder are skipped; links to folders are not followed, so loops end.
+TEST_F(CollectPdfFilesTest, ExpandsFoldersRecursivelyKeepingPdfNamesInAnyCase)
 {
     fs::create_directory_symlink(dir / "top", dir / "top" / "sub" / "up");
     fs::create_directory_symlink(".", dir / "top" / "here");
@@ -75,6 +53,20 @@ TEST_F(CollectPdfFilesTest, LoopsEndAndLinksToFoldersAreNotFollowed)
     // A link named directly is followed.
     fs::create_directory_symlink(dir / "top" / "sub", dir / "sub-link");
     EXPECT_EQ(FileLocations::collectPdfFiles({dir / "sub-link"}).size(), 2u);
+}
+
+// Files named directly are taken as they are, hidden or missing; repeats of a standardized path
+// are dropped.
+TEST_F(CollectPdfFilesTest, NamedFilesAreTakenOnceEach)
+{
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir.path());
+    const std::vector<fs::path> found = FileLocations::collectPdfFiles(
+        {dir / "top/.hidden.pdf", dir / "top/notes.txt", dir / "missing.pdf", "loose.pdf", dir / "top/../loose.pdf",
+         dir / "./loose.pdf", dir / "top/sub/y.pdf", dir / "top" / "sub"});
+    fs::current_path(cwd);
+    EXPECT_EQ(found, (std::vector<fs::path>{dir / "top/.hidden.pdf", dir / "missing.pdf", dir / "loose.pdf",
+                                            dir / "top/sub/y.pdf", dir / "top/sub/deeper/z.pDf"}));
 }
 
 // Root reads every folder, so the walk runs in a child process as "nobody", on a tree in /tmp
@@ -104,27 +96,6 @@ TEST(CollectPdfFilesAsNobodyTest, AnUnreadableFolderGivesNothingAndTheRestGoesOn
     fs::remove_all(top);
     ASSERT_TRUE(waited && WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-}
-
-TEST(FileLocationsTest, NamesComeFromTheLastComponent)
-{
-    const struct
-    {
-        fs::path path;
-        QString last;
-        QString stem;
-    } cases[] = {
-        {"/docs/report.pdf", "report.pdf", "report"},
-        {"/docs/Scans/", "Scans", "Scans"},
-        {"/docs/scan.final.pdf", "scan.final.pdf", "scan.final"},
-        {"/docs/.hidden", ".hidden", ".hidden"},
-        {"relative/Invoice March.pdf", "Invoice March.pdf", "Invoice March"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path.string());
-        EXPECT_EQ(FileLocations::lastComponent(c.path), c.last);
-        EXPECT_EQ(FileLocations::nameWithoutExtension(c.path), c.stem);
-    }
 }
 
 TEST(FileLocationsTest, PathsSurviveTheTripThroughUrls)

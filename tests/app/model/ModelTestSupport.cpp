@@ -1,149 +1,61 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "tests/app/model/ModelTestSupport.h"
 
-#include "app/model/FileLocations.h"
 #include "core/LumafoldEngine.h"
 #include "tests/support/PdfFactory.h"
 #include "tests/support/PdfInspector.h"
 
 #include <QCoreApplication>
-#include <QTest>
 #include <QThreadPool>
-
-#include <condition_variable>
-#include <map>
-#include <mutex>
 
 namespace lumafold::test {
 
 namespace {
 
 // gtest_main owns main(), so the application lives in a global environment.
-class QtApplication : public ::testing::Environment
+struct QtApplication : ::testing::Environment
 {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "lumafold_model_tests";
-        static char* argv[] = {name, nullptr};
-        m_app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+    void SetUp() override { app = std::make_unique<QCoreApplication>(argc, argv); }
     void TearDown() override
     {
         QThreadPool::globalInstance()->waitForDone();
-        m_app.reset();
+        app.reset();
     }
-
-private:
-    std::unique_ptr<QCoreApplication> m_app;
+    int argc = 1;
+    char name[21] = "lumafold_model_tests";
+    char* argv[2] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> app;
 };
 
 [[maybe_unused]] auto* const application = ::testing::AddGlobalTestEnvironment(new QtApplication);
 
-constexpr int jobTimeoutMs = 120'000;
-
 } // namespace
 
-QList<QUrl> ScriptedDialogs::chooseFiles(const FileChoice& choice)
+AppModel::Assembler RecordingAssembler::function()
 {
-    fileQuestions.push_back(choice);
-    if (fileAnswers.empty()) {
-        return {};
-    }
-    QList<QUrl> answer = fileAnswers.front();
-    fileAnswers.pop_front();
-    return answer;
-}
-
-std::optional<QUrl> ScriptedDialogs::chooseFolder(const FolderChoice& choice)
-{
-    folderQuestions.push_back(choice);
-    if (folderAnswers.empty()) {
-        return std::nullopt;
-    }
-    std::optional<QUrl> answer = folderAnswers.front();
-    folderAnswers.pop_front();
-    return answer;
-}
-
-struct RecordingAssembler::State
-{
-    mutable std::mutex mutex;
-    std::condition_variable_any released;
-    std::vector<std::vector<PageDescriptor>> pageLists;
-    std::vector<bool> metadataFlags;
-    std::vector<std::chrono::steady_clock::time_point> startTimes;
-    bool held = false;
-    int waiting = 0;
-};
-
-RecordingAssembler::RecordingAssembler() : m_state(std::make_shared<State>()) {}
-
-AppModel::Assembler RecordingAssembler::function() const
-{
-    return [state = m_state](const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop) {
+    return [this](const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop) {
         {
-            std::unique_lock lock(state->mutex);
-            state->pageLists.push_back(pages);
-            state->metadataFlags.push_back(removeMetadata);
-            state->startTimes.push_back(std::chrono::steady_clock::now());
-            ++state->waiting;
-            state->released.wait(lock, stop, [&] { return !state->held; });
-            --state->waiting;
+            std::unique_lock lock(m_mutex);
+            m_calls.push_back({pages, removeMetadata, std::chrono::steady_clock::now()});
+            m_released.wait(lock, stop, [this] { return !m_held; });
         }
-        return LumafoldEngine::assemble(pages, removeMetadata, stop);
+        return LumafoldEngine::assemble(pages, removeMetadata, std::move(stop));
     };
 }
 
-int RecordingAssembler::calls() const
+std::vector<RecordingAssembler::Call> RecordingAssembler::calls() const
 {
-    std::lock_guard lock(m_state->mutex);
-    return static_cast<int>(m_state->pageLists.size());
+    std::lock_guard lock(m_mutex);
+    return m_calls;
 }
 
-int RecordingAssembler::waiting() const
-{
-    std::lock_guard lock(m_state->mutex);
-    return m_state->waiting;
-}
-
-std::vector<std::vector<PageDescriptor>> RecordingAssembler::pageLists() const
-{
-    std::lock_guard lock(m_state->mutex);
-    return m_state->pageLists;
-}
-
-std::vector<bool> RecordingAssembler::metadataFlags() const
-{
-    std::lock_guard lock(m_state->mutex);
-    return m_state->metadataFlags;
-}
-
-std::vector<std::chrono::steady_clock::time_point> RecordingAssembler::startTimes() const
-{
-    std::lock_guard lock(m_state->mutex);
-    return m_state->startTimes;
-}
-
-void RecordingAssembler::hold()
-{
-    std::lock_guard lock(m_state->mutex);
-    m_state->held = true;
-}
-
-void RecordingAssembler::release()
+void RecordingAssembler::setHeld(bool held)
 {
     {
-        std::lock_guard lock(m_state->mutex);
-        m_state->held = false;
+        std::lock_guard lock(m_mutex);
+        m_held = held;
     }
-    m_state->released.notify_all();
-}
-
-QUrl fileUrl(const std::filesystem::path& path)
-{
-    return FileLocations::toUrl(path);
+    m_released.notify_all();
 }
 
 QList<QUrl> fileUrls(std::initializer_list<std::filesystem::path> paths)
@@ -157,9 +69,9 @@ QList<QUrl> fileUrls(std::initializer_list<std::filesystem::path> paths)
 
 std::filesystem::path writeWidthsPdf(const std::filesystem::path& path, int count, double firstWidth)
 {
-    PdfSpec layout;
+    PdfLayout layout;
     for (int i = 0; i < count; ++i) {
-        layout.pages.push_back(PageSpec{.width = firstWidth + 10 * i, .height = 500, .label = std::to_string(i + 1)});
+        layout.pages.push_back({.width = firstWidth + 10 * i, .height = 500, .label = std::to_string(i + 1)});
     }
     return writePdf(path, layout);
 }
@@ -175,28 +87,13 @@ std::vector<double> pageWidths(const std::filesystem::path& pdf)
     return widths;
 }
 
-std::vector<double> pageWidths(const PagesResult& result)
-{
-    TempDir scratch;
-    writeFile(scratch / "result.pdf", std::vector<unsigned char>(result.data.begin(), result.data.end()));
-    return pageWidths(scratch / "result.pdf");
-}
-
 std::vector<double> cardWidths(const AppModel& model)
 {
-    std::map<std::filesystem::path, std::vector<double>> files;
     std::vector<double> widths;
     for (const PageItem& card : model.pages()) {
-        if (card.descriptor.content.isBlank()) {
-            widths.push_back(card.descriptor.content.blankSize().width);
-            continue;
-        }
-        const auto& page = card.descriptor.content.sourcePage();
-        auto [file, isNew] = files.try_emplace(page.url);
-        if (isNew) {
-            file->second = pageWidths(page.url);
-        }
-        widths.push_back(file->second.at(static_cast<std::size_t>(page.index)));
+        const PageContent& content = card.descriptor.content;
+        widths.push_back(content.isBlank() ? content.blankSize().width
+                                           : pageWidths(content.sourcePage().url).at(content.sourcePage().index));
     }
     return widths;
 }
@@ -212,22 +109,26 @@ AppModel& ModelTest::model()
 void ModelTest::addAndWait(const QList<QUrl>& locations)
 {
     model().add(locations);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !model().isLoading(); }, jobTimeoutMs));
+    waitWhile(&AppModel::isLoading);
 }
 
-void ModelTest::waitForPreview()
+void ModelTest::waitWhile(bool (AppModel::*busy)() const)
 {
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !model().isRenderingPreview(); }, jobTimeoutMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !(model().*busy)(); }, 120'000));
 }
 
-void ModelTest::waitForExport()
+void ModelTest::select(std::initializer_list<int> positions)
 {
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !model().isExporting(); }, jobTimeoutMs));
+    QSet<QUuid> chosen;
+    for (const int position : positions) {
+        chosen.insert(id(position));
+    }
+    model().setSelection(chosen);
 }
 
 void ModelTest::TearDown()
 {
-    assembler.release();
+    assembler.setHeld(false);
     m_model.reset();
     QThreadPool::globalInstance()->waitForDone();
 }

@@ -3,6 +3,7 @@
 
 #include "app/model/AppModel.h"
 #include "app/model/Dialogs.h"
+#include "app/model/FileLocations.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -11,70 +12,86 @@
 #include <QUrl>
 
 #include <chrono>
-#include <deque>
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 namespace lumafold::test {
 
-// Answers the model's dialogs from queues and records what it was asked; an empty queue means
-// the user cancelled.
+// Records what the model asks; each answer is given once, and after it the user cancels.
 class ScriptedDialogs : public Dialogs
 {
 public:
-    std::deque<QList<QUrl>> fileAnswers;
-    std::deque<std::optional<QUrl>> folderAnswers;
+    QList<QUrl> fileAnswer;
+    std::optional<QUrl> folderAnswer;
     std::vector<FileChoice> fileQuestions;
     std::vector<FolderChoice> folderQuestions;
     std::vector<QList<QUrl>> revealed;
 
-    QList<QUrl> chooseFiles(const FileChoice& choice) override;
-    std::optional<QUrl> chooseFolder(const FolderChoice& choice) override;
+    QList<QUrl> chooseFiles(const FileChoice& choice) override
+    {
+        fileQuestions.push_back(choice);
+        return std::exchange(fileAnswer, {});
+    }
+    std::optional<QUrl> chooseFolder(const FolderChoice& choice) override
+    {
+        folderQuestions.push_back(choice);
+        return std::exchange(folderAnswer, std::nullopt);
+    }
     int alert(const Alert&) override { return -1; }
     void revealInFileManager(const QList<QUrl>& files) override { revealed.push_back(files); }
     void openUrl(const QUrl&) override {}
 };
 
-// The engine's assemble, counted, with what it received. While held, a call waits at its start
-// until it is released or asked to stop.
+// The engine's assemble, recording each call as it starts. While held, a call then waits until it
+// is released or asked to stop.
 class RecordingAssembler
 {
 public:
-    AppModel::Assembler function() const;
-    int calls() const;
-    int waiting() const;
-    std::vector<std::vector<PageDescriptor>> pageLists() const;
-    std::vector<bool> metadataFlags() const;
-    std::vector<std::chrono::steady_clock::time_point> startTimes() const;
-    void hold();
-    void release();
+    struct Call
+    {
+        std::vector<PageDescriptor> pages;
+        bool removeMetadata = false;
+        std::chrono::steady_clock::time_point start;
+    };
+
+    AppModel::Assembler function();
+    std::vector<Call> calls() const;
+    void setHeld(bool held);
 
 private:
-    struct State;
-    std::shared_ptr<State> m_state;
-
-public:
-    RecordingAssembler();
+    mutable std::mutex m_mutex;
+    std::condition_variable_any m_released;
+    std::vector<Call> m_calls;
+    bool m_held = false;
 };
 
-QUrl fileUrl(const std::filesystem::path& path);
+inline QUrl fileUrl(const std::filesystem::path& path)
+{
+    return FileLocations::toUrl(path);
+}
 QList<QUrl> fileUrls(std::initializer_list<std::filesystem::path> paths);
 
 // `count` pages whose widths (firstWidth, firstWidth + 10, ...) tell them apart in any output.
 std::filesystem::path writeWidthsPdf(const std::filesystem::path& path, int count, double firstWidth = 100);
 std::vector<double> pageWidths(const std::filesystem::path& pdf);
-std::vector<double> pageWidths(const PagesResult& result);
 std::vector<double> cardWidths(const AppModel& model); // from the cards' files, for checking order
 
+// Each test's model runs with its assembler; background work ends before the next test.
 class ModelTest : public ::testing::Test
 {
 protected:
     AppModel& model();
     // Adds and waits until the load has been applied.
     void addAndWait(const QList<QUrl>& locations);
-    void waitForPreview();
-    void waitForExport();
+    void waitForPreview() { waitWhile(&AppModel::isRenderingPreview); }
+    void waitForExport() { waitWhile(&AppModel::isExporting); }
+    void waitWhile(bool (AppModel::*busy)() const);
+    QUuid id(int position) { return model().pages().at(position).id; }
+    void select(std::initializer_list<int> positions);
     void TearDown() override;
 
     TempDir dir;

@@ -2,9 +2,7 @@
 #include "core/LumafoldEngine.h"
 #include "tests/app/model/ModelTestSupport.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QTest>
 #include <QThreadPool>
 
 namespace fs = std::filesystem;
@@ -20,19 +18,27 @@ protected:
         writeWidthsPdf(dir / "a.pdf", count);
         addAndWait(fileUrls({dir / "a.pdf"}));
         waitForPreview();
-        ASSERT_EQ(assembler.calls(), 1);
+        ASSERT_EQ(assembler.calls().size(), 1u);
     }
-    std::vector<PageDescriptor> descriptors() const
+    std::vector<PageDescriptor> descriptors()
     {
         std::vector<PageDescriptor> all;
-        for (const PageItem& card : m_model->pages()) {
+        for (const PageItem& card : model().pages()) {
             all.push_back(card.descriptor);
         }
         return all;
     }
+    // Keeps the assembly that `start` asks for waiting at its start.
+    void holdAssembly(const std::function<void()>& start)
+    {
+        const auto started = assembler.calls().size() + 1;
+        assembler.setHeld(true);
+        start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return assembler.calls().size() == started; }, 10'000));
+    }
 };
 
-TEST_F(PreviewTest, QuickEditsAssembleOnceTheLastStateAfterTheQuietTime)
+TEST_F(PreviewTest, QuickEditsAssembleOnceTheLastStateAndAVanishedSourceIsTheError)
 {
     addCards(5);
     model().selectAll();
@@ -47,120 +53,74 @@ TEST_F(PreviewTest, QuickEditsAssembleOnceTheLastStateAfterTheQuietTime)
         EXPECT_FALSE(model().previewResult());
     }
     waitForPreview();
-    ASSERT_EQ(assembler.calls(), 2);
+    ASSERT_EQ(assembler.calls().size(), 2u);
     // Timers may round to the millisecond; the quiet time starts again with every edit.
-    EXPECT_GE(assembler.startTimes().back() - lastEdit, std::chrono::milliseconds(AppModel::previewDelayMs - 2));
-    EXPECT_EQ(assembler.pageLists().back(), descriptors());
+    EXPECT_GE(assembler.calls().back().start - lastEdit, std::chrono::milliseconds(AppModel::previewDelayMs - 2));
+    EXPECT_EQ(assembler.calls().back().pages, descriptors());
     ASSERT_TRUE(model().previewResult());
     EXPECT_EQ(model().previewResult()->pageCount, 5);
-}
 
-TEST_F(PreviewTest, ANewRequestDuringAssemblyDropsTheOldResult)
-{
-    addCards(3);
-    assembler.hold();
-    model().refreshPreview();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return assembler.waiting() == 1; }, 10'000));
-    QSignalSpy published(&model(), &AppModel::previewResultChanged);
-    // The same pages with another flag: only the request itself tells the results apart.
-    model().setRemoveMetadata(true);
-    model().refreshPreview();
-    assembler.release();
-    waitForPreview();
-    EXPECT_EQ(published.count(), 1);
-    EXPECT_EQ(assembler.metadataFlags(), (std::vector<bool>{false, false, true}));
-    EXPECT_TRUE(model().previewResult());
-}
-
-TEST_F(PreviewTest, AnEditDuringAssemblyDropsThatResult)
-{
-    addCards(3);
-    assembler.hold();
-    model().selectAll();
-    model().rotateSelected(true);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return assembler.waiting() == 1; }, 10'000));
-    QSignalSpy published(&model(), &AppModel::previewResultChanged);
-    model().rotateSelected(true);
-    assembler.release();
-    waitForPreview();
-    ASSERT_EQ(assembler.calls(), 3);
-    EXPECT_EQ(assembler.pageLists()[2], descriptors());
-    EXPECT_EQ(assembler.pageLists()[2][0].rotation, 180);
-    // Only the newest request's result was ever shown.
-    EXPECT_EQ(published.count(), 1);
-    ASSERT_TRUE(model().previewResult());
-    EXPECT_EQ(model().previewResult()->pageCount, 3);
-}
-
-TEST_F(PreviewTest, AResultForAPageListThatChangedMeanwhileIsDropped)
-{
-    addCards(3);
-    assembler.hold();
-    model().refreshPreview();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return assembler.waiting() == 1; }, 10'000));
-    PageList fewer = model().pages();
-    fewer.removeLast();
-    model().setPages(fewer); // no request of its own
-    assembler.release();
-    QTest::qWait(300);
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
+    model().undo();
     EXPECT_FALSE(model().previewResult());
-    EXPECT_TRUE(model().isRenderingPreview()) << "a dropped result leaves the state as it was";
-}
+    waitForPreview();
+    EXPECT_EQ(assembler.calls().size(), 3u);
+    EXPECT_EQ(assembler.calls().back().pages, descriptors());
+    EXPECT_TRUE(model().previewResult());
 
-TEST_F(PreviewTest, AVanishedSourceBecomesThePreviewError)
-{
-    addCards(2);
     fs::remove(dir / "a.pdf");
-    model().selectAll();
-    model().rotateSelected(true);
+    model().redo();
     waitForPreview();
     EXPECT_FALSE(model().previewResult());
     EXPECT_EQ(model().previewError(),
               QString::fromStdString(LumafoldError::cannotRead(dir / "a.pdf").errorDescription()));
     EXPECT_FALSE(model().errorMessage());
-
     model().removeAll();
     EXPECT_FALSE(model().previewError());
 }
 
-TEST_F(PreviewTest, ThePreviewCoversEveryCardWithTheCurrentMetadataFlag)
+// Only a result for the newest request and for the pages as they are now may be shown.
+TEST_F(PreviewTest, AResultThatNoLongerMatchesIsDropped)
 {
-    addCards(5);
+    addCards(3);
+    model().selectAll();
+    holdAssembly([this] { model().rotateSelected(true); });
+    QSignalSpy published(&model(), &AppModel::previewResultChanged);
+    model().rotateSelected(true); // an edit during assembly
+    assembler.setHeld(false);
+    waitForPreview();
+    ASSERT_EQ(assembler.calls().size(), 3u);
+    EXPECT_EQ(assembler.calls().back().pages, descriptors());
+    EXPECT_EQ(published.count(), 1);
+
+    // A new request for the same pages: only the request itself tells the results apart. The
+    // preview covers every card whatever the export mode, with the flag of its request.
     model().setExportMode(PagesExportMode::selected);
-    model().setSelection({model().pages()[2].id});
+    select({1});
     model().setRemoveMetadata(true);
     EXPECT_FALSE(model().isRenderingPreview()) << "assigning the flag alone asks for nothing";
+    holdAssembly([this] { model().refreshPreview(); });
+    published.clear();
+    model().setRemoveMetadata(false);
     model().refreshPreview();
+    assembler.setHeld(false);
     waitForPreview();
-    ASSERT_EQ(assembler.calls(), 2);
-    EXPECT_EQ(assembler.metadataFlags(), (std::vector<bool>{false, true}));
-    ASSERT_TRUE(model().previewResult());
-    EXPECT_EQ(model().previewResult()->pageCount, 5);
-}
+    EXPECT_EQ(published.count(), 1);
+    const auto calls = assembler.calls();
+    ASSERT_EQ(calls.size(), 5u);
+    EXPECT_TRUE(calls[3].removeMetadata);
+    EXPECT_FALSE(calls[4].removeMetadata);
+    EXPECT_EQ(calls[4].pages, descriptors());
 
-TEST_F(PreviewTest, UndoingToAShownListAssemblesAgain)
-{
-    addCards(2);
-    model().selectAll();
-    model().rotateSelected(true);
-    waitForPreview();
-    model().undo();
+    // The same request, but the pages were assigned meanwhile (which asks for nothing).
+    holdAssembly([this] { model().refreshPreview(); });
+    PageList fewer = model().pages();
+    fewer.removeLast();
+    model().setPages(fewer);
+    assembler.setHeld(false);
+    QThreadPool::globalInstance()->waitForDone();
+    QTest::qWait(100);
     EXPECT_FALSE(model().previewResult());
-    waitForPreview();
-    EXPECT_EQ(assembler.calls(), 3);
-    EXPECT_TRUE(model().previewResult());
-}
-
-TEST_F(PreviewTest, AnEmptyWorkspaceHasNoPreview)
-{
-    addCards(1);
-    model().selectAll();
-    model().removeSelected();
-    EXPECT_FALSE(model().previewResult() || model().previewError() || model().isRenderingPreview());
-    QTest::qWait(AppModel::previewDelayMs + 150);
-    EXPECT_EQ(assembler.calls(), 1);
+    EXPECT_TRUE(model().isRenderingPreview()) << "a dropped result leaves the state as it was";
 }
 
 } // namespace

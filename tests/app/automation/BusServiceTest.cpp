@@ -14,13 +14,8 @@ namespace fs = std::filesystem;
 namespace lumafold::test {
 namespace {
 
-struct Combined
-{
-    fs::path path;
-    std::string dialog;
-};
-
-Combined combinedFrom(const QDBusMessage& reply)
+// The reply's (combinedPath, dialog).
+std::pair<fs::path, std::string> combinedFrom(const QDBusMessage& reply)
 {
     EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     EXPECT_EQ(reply.signature(), QStringLiteral("ss"));
@@ -49,23 +44,23 @@ TEST_F(BusServiceTest, ActivationGivesTheCommandLineResultForAwkwardNamesAndTheS
     const auto before = readFile(args[0]);
     ASSERT_FALSE(serviceRuns());
 
-    const auto bus = combinedFrom(combine(paths));
+    const auto [path, dialog] = combinedFrom(combine(paths));
     const auto count = std::to_string(widths.size());
-    EXPECT_EQ(bus.dialog, "Combined " + count + " PDFs into " + count + " pages.");
-    EXPECT_TRUE(isCombinedInWorkingFolder(bus.path, temporary.path())) << bus.path;
-    EXPECT_EQ(pageWidths(bus.path), widths);
-    EXPECT_EQ(documentTitle(bus.path), "Same title");
-    EXPECT_EQ(std::distance(fs::directory_iterator(bus.path.parent_path()), {}), 1);
+    EXPECT_EQ(dialog, "Combined " + count + " PDFs into " + count + " pages.");
+    EXPECT_TRUE(isCombinedInWorkingFolder(path, temporary.path())) << path;
+    EXPECT_EQ(pageWidths(path), widths);
+    EXPECT_EQ(documentTitle(path), "Same title");
+    EXPECT_EQ(std::distance(fs::directory_iterator(path.parent_path()), {}), 1);
     EXPECT_EQ(readFile(args[0]), before);
     EXPECT_TRUE(serviceRuns());
 
-    const auto cli = printedResult(runCombine(args), bus.dialog);
-    EXPECT_NE(cli.parent_path(), bus.path.parent_path());
+    const auto cli = printedResult(runCombine(args), dialog);
+    EXPECT_NE(cli.parent_path(), path.parent_path());
     EXPECT_EQ(pageWidths(cli), widths);
     EXPECT_EQ(documentTitle(cli), "Same title");
 
     EXPECT_TRUE(QTest::qWaitFor([] { return !serviceRuns(); }, 30000)) << "the headless instance did not leave";
-    EXPECT_EQ(pageWidths(combinedFrom(combine({paths[1]})).path), std::vector<double>{401});
+    EXPECT_EQ(pageWidths(combinedFrom(combine({paths[1]})).first), std::vector<double>{401});
 }
 
 TEST_F(BusServiceTest, FailuresAreBusErrorsWithTheCommandLineMessages)
@@ -127,10 +122,10 @@ TEST_F(BusServiceTest, ConcurrentCallsDoNotCollide)
     std::set<fs::path> folders;
     for (int call = 0; call < calls; ++call) {
         SCOPED_TRACE(call);
-        const auto result = combinedFrom(pending[call].reply());
-        EXPECT_EQ(result.dialog, "Combined 2 PDFs into 41 pages.");
-        EXPECT_EQ(pageWidths(result.path), expected[call]);
-        folders.insert(result.path.parent_path());
+        const auto [path, dialog] = combinedFrom(pending[call].reply());
+        EXPECT_EQ(dialog, "Combined 2 PDFs into 41 pages.");
+        EXPECT_EQ(pageWidths(path), expected[call]);
+        folders.insert(path.parent_path());
     }
     EXPECT_EQ(folders.size(), static_cast<std::size_t>(calls));
     EXPECT_EQ(workingFolders(temporary.path()).size(), static_cast<std::size_t>(calls));

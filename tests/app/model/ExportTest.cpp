@@ -179,11 +179,8 @@ TEST_F(ExportTest, WithoutAFolderTheChooserIsAskedAndAFailureLeavesNoOutputs)
 
 TEST_F(ExportTest, CancellingEndsSilentlyAndLeavesNoFile)
 {
-    waitForPreview();
-    const auto started = assembler.calls().size() + 1;
-    assembler.setHeld(true);
-    model().exportPages();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return assembler.calls().size() == started; }, 10'000));
+    waitForPreview(); // so that the assembly held is the export's
+    holdAssembly([this] { model().exportPages(); });
     EXPECT_FALSE(model().canExport());
     model().cancelExport();
     waitForExport();

@@ -37,9 +37,8 @@ TEST_F(ModelStateTest, StartupInputsAreAddedInOrderOnceTheEventLoopRuns)
 {
     writeWidthsPdf(dir / "a.pdf", 1, 100);
     writeWidthsPdf(dir / "b.pdf", 1, 300);
-    const EnvironmentVariable variable(
-        "MARLO_UI_TEST_INPUTS", QFile::encodeName(QString::fromStdString("\n" + (dir / "a.pdf").string() + "\n\n" +
-                                                                         (dir / "b.pdf").string() + "\n")));
+    const std::string inputs = "\n" + (dir / "a.pdf").string() + "\n\n" + (dir / "b.pdf").string() + "\n";
+    const EnvironmentVariable variable("MARLO_UI_TEST_INPUTS", QByteArray::fromStdString(inputs));
     EXPECT_FALSE(model().isLoading()) << "the constructor must not start the load itself";
     ASSERT_TRUE(QTest::qWaitFor([&] { return model().pages().size() == 2; }, 60'000));
     EXPECT_EQ(cardWidths(model()), (std::vector<double>{100, 300}));

@@ -117,6 +117,14 @@ void ModelTest::waitWhile(bool (AppModel::*busy)() const)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !(model().*busy)(); }, 120'000));
 }
 
+void ModelTest::holdAssembly(const std::function<void()>& start)
+{
+    const auto started = assembler.calls().size() + 1;
+    assembler.setHeld(true);
+    start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return assembler.calls().size() == started; }, 10'000));
+}
+
 void ModelTest::select(std::initializer_list<int> positions)
 {
     QSet<QUuid> chosen;

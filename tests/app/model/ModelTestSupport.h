@@ -14,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -90,6 +91,8 @@ protected:
     void waitForPreview() { waitWhile(&AppModel::isRenderingPreview); }
     void waitForExport() { waitWhile(&AppModel::isExporting); }
     void waitWhile(bool (AppModel::*busy)() const);
+    // Holds the assembler, and returns once the assembly that `start` asks for waits at its start.
+    void holdAssembly(const std::function<void()>& start);
     QUuid id(int position) { return model().pages().at(position).id; }
     void select(std::initializer_list<int> positions);
     void TearDown() override;

@@ -28,14 +28,6 @@ protected:
         }
         return all;
     }
-    // Keeps the assembly that `start` asks for waiting at its start.
-    void holdAssembly(const std::function<void()>& start)
-    {
-        const auto started = assembler.calls().size() + 1;
-        assembler.setHeld(true);
-        start();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return assembler.calls().size() == started; }, 10'000));
-    }
 };
 
 TEST_F(PreviewTest, QuickEditsAssembleOnceTheLastStateAndAVanishedSourceIsTheError)

@@ -47,11 +47,6 @@ struct PdfLayout
     bool xmpMetadata = false; // /Metadata streams on the catalog and on every page
 };
 
-// Old names, until every suite uses the new ones.
-using PdfSpec = PdfLayout;
-using PageSpec = PageLayout;
-using LinkSpec = LinkLayout;
-
 std::string makePdf(const PdfLayout& layout);
 std::filesystem::path writePdf(const std::filesystem::path& path, const PdfLayout& layout);
 // `count` plain letter-size pages labelled "Page 1", "Page 2", ...

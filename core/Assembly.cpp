@@ -14,6 +14,23 @@ namespace lumafold::LumafoldEngine {
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__)
+#define LUMAFOLD_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LUMAFOLD_UNDER_ASAN 1
+#endif
+#endif
+
+// glibc keeps freed heap pages resident; this hands them back to the system. Not under
+// AddressSanitizer, whose allocator glibc's trim knows nothing about (it crashes there).
+void releaseFreedMemory()
+{
+#ifndef LUMAFOLD_UNDER_ASAN
+    malloc_trim(0);
+#endif
+}
+
 struct OpenSource
 {
     engine::Document document;
@@ -123,8 +140,8 @@ std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata
         // Everything needed has been copied: the sources' parsed objects can go before writing.
         output.releaseSources();
         cache.close();
-        // glibc keeps freed heap pages resident; hand them back before the output grows.
-        malloc_trim(0);
+        // Hand the sources' pages back before the output grows.
+        releaseFreedMemory();
         save(output);
     } catch (const engine::FzError&) {
         throw LumafoldError::cannotWrite();
@@ -140,7 +157,7 @@ PagesResult assemble(const std::vector<PageDescriptor>& pages, bool removeMetada
     PagesResult result;
     result.sourceCount =
         detail::build(pages, removeMetadata, stop, [&raw](engine::OutputDocument& output) { raw = output.save(); });
-    malloc_trim(0); // the closed output document's pages, before the copy below takes as many
+    releaseFreedMemory(); // the closed output document's pages, before the copy below takes as many
     result.data = raw.toBytes();
     raw = {};
     if (result.data.empty()) {

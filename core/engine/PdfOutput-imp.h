@@ -37,6 +37,9 @@ struct lf_output
     int form_slot;   /* source whose form defaults (/DA, /DR) the output takes, or -1 */
 };
 
+/* The number of pages, not trusting a /Count larger than the document could hold. Throws. */
+int lf_page_count(fz_context* ctx, pdf_document* doc);
+
 /* The page objects of a document in page order, in one pass over its page tree rather than a
    lookup per page; an entry is NULL for a page that cannot be found. Free with fz_free. */
 pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count);

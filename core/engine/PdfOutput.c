@@ -94,7 +94,7 @@ int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, int
         s->doc = src;
         out->source_count++; /* counted now so that drop releases whatever follows */
         s->map = pdf_new_graft_map(ctx, out->dst);
-        s->page_count = pdf_count_pages(ctx, src);
+        s->page_count = lf_page_count(ctx, src);
         s->first_output = fz_malloc_array(ctx, s->page_count > 0 ? s->page_count : 1, int);
         for (i = 0; i < s->page_count; i++)
             s->first_output[i] = -1;

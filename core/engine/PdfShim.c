@@ -102,19 +102,6 @@ int lf_is_locked(fz_context* ctx, pdf_document* doc, int* locked, lf_error* err)
     return 0;
 }
 
-int lf_count_pages(fz_context* ctx, pdf_document* doc, int* count, lf_error* err)
-{
-    fz_try(ctx)
-    {
-        *count = pdf_count_pages(ctx, doc);
-    }
-    fz_catch(ctx)
-    {
-        lf_catch_into(ctx, err);
-        return 1;
-    }
-    return 0;
-}
 
 static void walk_page_tree(fz_context* ctx, pdf_obj* node, pdf_obj** pages, int count, int* found, int depth)
 {
@@ -143,6 +130,34 @@ static void walk_page_tree(fz_context* ctx, pdf_obj* node, pdf_obj** pages, int 
     {
         fz_rethrow(ctx);
     }
+}
+
+int lf_page_count(fz_context* ctx, pdf_document* doc)
+{
+    int claimed = pdf_count_pages(ctx, doc);
+    /* Every page is an object of its own, so a /Count beyond the number of objects is a lie
+       that would have us allocate for billions of pages; count the pages that exist. */
+    if (claimed > pdf_xref_len(ctx, doc))
+    {
+        int found = 0;
+        walk_page_tree(ctx, pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages"), NULL, 0, &found, 0);
+        claimed = found;
+    }
+    return claimed;
+}
+
+int lf_count_pages(fz_context* ctx, pdf_document* doc, int* count, lf_error* err)
+{
+    fz_try(ctx)
+    {
+        *count = lf_page_count(ctx, doc);
+    }
+    fz_catch(ctx)
+    {
+        lf_catch_into(ctx, err);
+        return 1;
+    }
+    return 0;
 }
 
 static void lookup_each_page(fz_context* ctx, pdf_document* doc, pdf_obj** pages, int count)

@@ -87,6 +87,23 @@ TEST(Inspect, RejectsWhatCannotBeUsed)
     EXPECT_EQ(LumafoldEngine::inspect(dir / "damaged.pdf").pageCount, 2);
 }
 
+TEST(Inspect, APageCountBeyondWhatTheFileHoldsIsNotBelieved)
+{
+    TempDir dir;
+    auto pdf = makePdf(PdfLayout{.pages = {PageLayout{}, PageLayout{.width = 300}}});
+    const auto count = pdf.find("/Count 2");
+    ASSERT_NE(count, std::string::npos);
+    pdf.replace(count, 8, "/Count 2000000000");
+    writeFile(dir / "lying.pdf", pdf);
+    // Believed, it would have every operation allocate for two billion pages.
+    EXPECT_EQ(LumafoldEngine::inspect(dir / "lying.pdf").pageCount, 2);
+    EXPECT_EQ(LumafoldEngine::descriptors(dir / "lying.pdf").size(), 2u);
+    const auto out = LumafoldEngine::write(
+        LumafoldEngine::assemble({sourcePage(dir / "lying.pdf", 1), sourcePage(dir / "lying.pdf", 0)}, false),
+        dir / "out.pdf");
+    EXPECT_EQ(qpdf::pageCount(out), 2);
+}
+
 TEST(Inspect, BadInputPrintsNothing)
 {
     TempDir dir;

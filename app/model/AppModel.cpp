@@ -161,6 +161,19 @@ void AppModel::setIsCheckingForUpdate(bool checking)
     assign(m_isCheckingForUpdate, checking, &AppModel::isCheckingForUpdateChanged);
 }
 
+// One pagesUpdated per run of neighbouring cards, so a view repaints ranges rather than cards.
+void AppModel::emitUpdatedRuns(const QList<int>& positions)
+{
+    for (qsizetype start = 0; start < positions.size();) {
+        qsizetype end = start;
+        while (end + 1 < positions.size() && positions[end + 1] == positions[end] + 1) {
+            ++end;
+        }
+        emit pagesUpdated(positions[start], positions[end]);
+        start = end + 1;
+    }
+}
+
 void AppModel::replacePages(const PageList& pages)
 {
     if (pages == m_pages) {
@@ -185,14 +198,7 @@ void AppModel::replacePages(const PageList& pages)
         }
     }
     m_pages = pages;
-    for (qsizetype start = 0; start < changed.size();) {
-        qsizetype end = start;
-        while (end + 1 < changed.size() && changed[end + 1] == changed[end] + 1) {
-            ++end;
-        }
-        emit pagesUpdated(changed[start], changed[end]);
-        start = end + 1;
-    }
+    emitUpdatedRuns(changed);
     emit pagesChanged();
 }
 

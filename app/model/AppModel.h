@@ -200,6 +200,8 @@ private:
     void restoreFrom(QList<PageList>& from, QList<PageList>& to, void (AppModel::*fromChanged)(),
                      void (AppModel::*toChanged)());
     void replacePages(const PageList& pages);
+    // `positions` must be ascending.
+    void emitUpdatedRuns(const QList<int>& positions);
     void insertPages(int position, const PageList& cards);
     void removePagesAt(const QList<int>& ascendingPositions);
     QList<int> selectedPositions() const;

@@ -66,14 +66,7 @@ void AppModel::rotateSelected(bool clockwise)
         card.descriptor = requests[i].page;
         card.thumbnailData = pictures[i];
     }
-    for (qsizetype start = 0; start < positions.size();) {
-        qsizetype end = start;
-        while (end + 1 < positions.size() && positions[end + 1] == positions[end] + 1) {
-            ++end;
-        }
-        emit pagesUpdated(positions[start], positions[end]);
-        start = end + 1;
-    }
+    emitUpdatedRuns(positions);
     emit pagesChanged();
     refreshPreview();
 }

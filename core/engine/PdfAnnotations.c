@@ -71,13 +71,28 @@ static int is_goto(fz_context* ctx, pdf_obj* action)
     return pdf_name_eq(ctx, pdf_dict_get(ctx, action, PDF_NAME(S)), PDF_NAME(GoTo));
 }
 
+/* Whether an object named in /Annots is an annotation: a damaged or hostile file may name its
+   pages, a page tree node or the catalog there, which must be neither copied nor forgotten. */
+static int is_annotation(fz_context* ctx, lf_source* s, pdf_obj* obj)
+{
+    pdf_obj* type;
+    int num = pdf_to_num(ctx, obj);
+    if (!pdf_is_dict(ctx, obj) || !pdf_is_name(ctx, pdf_dict_get(ctx, obj, PDF_NAME(Subtype))))
+        return 0;
+    if (num > 0 && num < s->xref_len && s->page_of_object[num] >= 0)
+        return 0;
+    type = pdf_dict_get(ctx, obj, PDF_NAME(Type));
+    return !pdf_name_eq(ctx, type, PDF_NAME(Page)) && !pdf_name_eq(ctx, type, PDF_NAME(Pages)) &&
+           !pdf_name_eq(ctx, type, PDF_NAME(Catalog)) && !pdf_dict_get(ctx, obj, PDF_NAME(Kids));
+}
+
 /* Whether an annotation is copied. A link whose internal target is not in the output is left
    out; for one that stays, *mapped_dest receives its remapped destination. */
 static int keeps_annot(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* annot, pdf_obj** mapped_dest)
 {
     pdf_obj *dest, *action;
     *mapped_dest = NULL;
-    if (!pdf_is_dict(ctx, annot))
+    if (!is_annotation(ctx, s, annot))
         return 0;
     if (!pdf_name_eq(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Subtype)), PDF_NAME(Link)))
         return 1;
@@ -177,32 +192,73 @@ static void fill_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* field
         add_field_to_output(ctx, out, slot, copy);
 }
 
+static int* field_copies(fz_context* ctx, lf_source* s)
+{
+    if (!s->field_copy)
+        s->field_copy = fz_calloc(ctx, s->xref_len > 0 ? s->xref_len : 1, sizeof(int));
+    return s->field_copy;
+}
+
 /* The output copy of a (non-terminal) form field and its ancestors, shared by every widget
-   below it. Only the widgets that are copied become its kids. */
+   below it. Only the widgets that are copied become its kids. While a field's ancestors are
+   being copied it is marked -1: meeting it again there means its /Parent chain loops, and the
+   chain is cut (NULL) so that the field just copied becomes a top-level one. */
 static pdf_obj* copy_field(fz_context* ctx, lf_output* out, int slot, pdf_obj* field, int depth)
 {
     lf_source* s = &out->sources[slot];
     int num = pdf_to_num(ctx, field);
+    int numbered = num > 0 && num < s->xref_len;
+    int* copies;
     pdf_obj* copy;
     if (!pdf_is_dict(ctx, field) || depth > 32)
         return NULL;
-    if (num > 0 && num < s->xref_len && s->field_copy && s->field_copy[num])
-        return pdf_new_indirect(ctx, out->dst, s->field_copy[num], 0);
-    if (!s->field_copy)
-        s->field_copy = fz_calloc(ctx, s->xref_len > 0 ? s->xref_len : 1, sizeof(int));
+    copies = field_copies(ctx, s);
+    if (numbered && copies[num])
+        return copies[num] < 0 ? NULL : pdf_new_indirect(ctx, out->dst, copies[num], 0);
     copy = pdf_add_new_dict(ctx, out->dst, 8);
     fz_try(ctx)
     {
-        if (num > 0 && num < s->xref_len)
-            s->field_copy[num] = pdf_to_num(ctx, copy);
+        if (numbered)
+            copies[num] = -1;
         fill_field(ctx, out, slot, field, copy, depth);
+        if (numbered)
+            copies[num] = pdf_to_num(ctx, copy);
     }
     fz_catch(ctx)
     {
+        if (numbered)
+            copies[num] = 0;
         pdf_drop_obj(ctx, copy);
         fz_rethrow(ctx);
     }
     return copy;
+}
+
+/* Makes the copy of widget `num` a kid of the copy of its field; false when there is none.
+   Meanwhile the widget counts as a field being copied, for a /Parent chain leading back to it. */
+static int attach_widget(fz_context* ctx, lf_output* out, int slot, int num, pdf_obj* copy, pdf_obj* parent)
+{
+    lf_source* s = &out->sources[slot];
+    int* copies = field_copies(ctx, s);
+    int marked = num > 0 && num < s->xref_len && copies[num] == 0;
+    int attached = 0;
+    fz_var(attached);
+    if (marked)
+        copies[num] = -1;
+    fz_try(ctx)
+    {
+        attached = attach_to_field(ctx, out, slot, copy, parent, 0);
+    }
+    fz_always(ctx)
+    {
+        if (marked)
+            copies[num] = 0;
+    }
+    fz_catch(ctx)
+    {
+        fz_rethrow(ctx);
+    }
+    return attached;
 }
 
 static pdf_obj* local_copy(fz_context* ctx, pdf_obj* value, pdf_obj** src_annots, pdf_obj** dst_annots, int n)
@@ -214,11 +270,13 @@ static pdf_obj* local_copy(fz_context* ctx, pdf_obj* value, pdf_obj** src_annots
     return NULL;
 }
 
-static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_page, pdf_obj* annot,
-                       pdf_obj* copy, pdf_obj* mapped_dest, pdf_obj** src_annots, pdf_obj** dst_annots, int count)
+static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_page, pdf_obj* src_ref, pdf_obj* copy,
+                       pdf_obj* mapped_dest, pdf_obj** src_annots, pdf_obj** dst_annots, int count)
 {
     lf_source* s = &out->sources[slot];
+    pdf_obj* annot = pdf_resolve_indirect(ctx, src_ref);
     int is_widget = pdf_name_eq(ctx, pdf_dict_get(ctx, annot, PDF_NAME(Subtype)), PDF_NAME(Widget));
+    int attached = 0;
     int i, n = pdf_dict_len(ctx, annot);
     for (i = 0; i < n; i++)
     {
@@ -227,7 +285,7 @@ static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_p
         if (pdf_name_eq(ctx, key, PDF_NAME(P)))
             pdf_dict_put(ctx, copy, key, dst_page);
         else if (pdf_name_eq(ctx, key, PDF_NAME(Parent)) && is_widget)
-            attach_to_field(ctx, out, slot, copy, val, 0);
+            attached = attach_widget(ctx, out, slot, pdf_to_num(ctx, src_ref), copy, val);
         else if (pdf_name_eq(ctx, key, PDF_NAME(Popup)) || pdf_name_eq(ctx, key, PDF_NAME(Parent)) ||
                  pdf_name_eq(ctx, key, PDF_NAME(IRT)))
         {
@@ -247,21 +305,23 @@ static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_p
         else
             pdf_dict_put_drop(ctx, copy, key, pdf_graft_mapped_object(ctx, s->map, val));
     }
-    if (is_widget && !pdf_dict_get(ctx, annot, PDF_NAME(Parent)) && pdf_dict_get(ctx, annot, PDF_NAME(FT)))
+    if (is_widget && !attached && pdf_dict_get(ctx, annot, PDF_NAME(FT)))
         add_field_to_output(ctx, out, slot, copy);
 }
 
 /* Lets the source forget a parsed annotation once it has been copied, as MuPDF's own
    pdf_clear_xref would; if it is needed again it is parsed again. A long manual's links would
-   otherwise all stay in memory twice, once parsed and once copied. */
-static void forget_parsed(fz_context* ctx, pdf_document* doc, pdf_obj* ref)
+   otherwise all stay in memory twice, once parsed and once copied. Only an annotation that
+   nothing else holds goes: pages and the page tree are borrowed by pointer, uncounted. */
+static void forget_parsed(fz_context* ctx, lf_source* s, pdf_obj* ref)
 {
     pdf_xref_entry* entry;
     int num = pdf_to_num(ctx, ref);
-    if (!pdf_is_indirect(ctx, ref) || num <= 0 || num >= pdf_xref_len(ctx, doc))
+    if (!pdf_is_indirect(ctx, ref) || num <= 0 || num >= pdf_xref_len(ctx, s->doc))
         return;
-    entry = pdf_get_xref_entry(ctx, doc, num);
-    if (entry && entry->obj && !entry->stm_buf && pdf_obj_refs(ctx, entry->obj) == 1)
+    entry = pdf_get_xref_entry(ctx, s->doc, num);
+    if (entry && entry->obj && !entry->stm_buf && pdf_obj_refs(ctx, entry->obj) == 1 &&
+        is_annotation(ctx, s, ref))
     {
         pdf_drop_obj(ctx, entry->obj);
         entry->obj = NULL;
@@ -300,12 +360,12 @@ static void copy_page_annots(fz_context* ctx, lf_output* out, lf_out_page* page)
         }
         for (i = 0; i < n; i++)
             if (dst_annots[i])
-                fill_annot(ctx, out, page->slot, page->dst_page, pdf_resolve_indirect(ctx, src_annots[i]),
-                           dst_annots[i], mapped_dests[i], src_annots, dst_annots, n);
+                fill_annot(ctx, out, page->slot, page->dst_page, src_annots[i], dst_annots[i], mapped_dests[i],
+                           src_annots, dst_annots, n);
         if (pdf_array_len(ctx, list) > 0)
             pdf_dict_put(ctx, page->dst_page, PDF_NAME(Annots), list);
         for (i = 0; i < n; i++)
-            forget_parsed(ctx, s->doc, src_annots[i]);
+            forget_parsed(ctx, s, src_annots[i]);
     }
     fz_always(ctx)
     {

@@ -3,6 +3,9 @@
 #include "tests/support/PdfInspector.h"
 #include "tests/support/Qpdf.h"
 
+#include <algorithm>
+#include <set>
+
 using namespace lumafold;
 using namespace lumafold::test;
 
@@ -147,4 +150,55 @@ TEST(Annotations, MarkupKeepsItsPopupAndPointsAtTheNewPage)
     EXPECT_EQ(pdf.resolve(popup["/Parent"])["/Contents"], "u:A note");
     EXPECT_EQ(ofSubtype(annots, "/Highlight").size(), 1u);
     EXPECT_EQ(pdf.pageObjectCount(), 1);
+}
+
+TEST(Annotations, ObjectsInAnnotsThatAreNoAnnotationsLeaveEveryNoteInPlace)
+{
+    TempDir dir;
+    constexpr int count = 50;
+    for (const auto stray : {StrayAnnot::itsPage, StrayAnnot::pagesNode, StrayAnnot::catalog}) {
+        SCOPED_TRACE(static_cast<int>(stray));
+        PdfLayout layout;
+        layout.pages.assign(count, PageLayout{.markup = true, .strayAnnot = stray});
+        const auto name = "stray" + std::to_string(static_cast<int>(stray));
+        const auto src = writePdf(dir / (name + ".pdf"), layout);
+        std::vector<PageDescriptor> pages;
+        for (int i = 0; i < count; ++i) {
+            pages.push_back(sourcePage(src, i));
+        }
+        const auto out = writeResult(dir, LumafoldEngine::assemble(pages, false), name + "-out.pdf");
+        EXPECT_TRUE(qpdf::checkPasses(out));
+        PdfInspector pdf(out);
+        for (int i = 0; i < count; ++i) {
+            const auto annots = pdf.annotations(i);
+            EXPECT_EQ(annots.size(), 3u) << "page " << i;
+            EXPECT_EQ(ofSubtype(annots, "/Text").size(), 1u) << "page " << i;
+        }
+        EXPECT_EQ(pdf.pageObjectCount(), count);
+    }
+}
+
+TEST(Annotations, FieldParentLoopsAreCut)
+{
+    TempDir dir;
+    for (const auto loop : {FieldLoop::widgetIsItsOwnParent, FieldLoop::fieldIsItsOwnParent, FieldLoop::twoFields}) {
+        SCOPED_TRACE(static_cast<int>(loop));
+        const auto name = "loop" + std::to_string(static_cast<int>(loop));
+        const auto src = writePdf(dir / (name + ".pdf"), PdfLayout{.pages = {PageLayout{.fieldLoop = loop}}});
+        const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0)}, false), name + "-out.pdf");
+        EXPECT_TRUE(qpdf::checkPasses(out));
+        PdfInspector pdf(out);
+        ASSERT_TRUE(pdf.acroform()["hasacroform"].get<bool>());
+        ASSERT_EQ(pdf.acroform()["fields"].size(), 1u);
+        EXPECT_EQ(pdf.acroform()["fields"][0]["value"], "u:looped");
+        // From the widget up, every /Parent is new and the chain ends at a field of the form.
+        std::string node = pdf.page(0)["/Annots"].at(0).get<std::string>();
+        std::set<std::string> seen{node};
+        while (pdf.object(node).contains("/Parent")) {
+            node = pdf.object(node)["/Parent"].get<std::string>();
+            ASSERT_TRUE(seen.insert(node).second) << "loop at " << node;
+        }
+        const auto topFields = pdf.resolve(pdf.catalog()["/AcroForm"])["/Fields"];
+        EXPECT_NE(std::find(topFields.begin(), topFields.end(), node), topFields.end());
+    }
 }

@@ -164,6 +164,32 @@ std::string makePdf(const PdfLayout& layout)
                       pageRef + " >>");
             annots.insert(annots.end(), {note, popup, highlight});
         }
+        if (page.fieldLoop != FieldLoop::none) {
+            const std::string widget = "/Type /Annot /Subtype /Widget /Rect [300 600 500 620] /F 4" + pageRef;
+            const int top = w.placeholder();
+            fields.push_back(top);
+            switch (page.fieldLoop) {
+            case FieldLoop::widgetIsItsOwnParent:
+                w.set(top, "<< " + widget + " /FT /Tx /T (loop) /V (looped) /Parent " + ref(top) + " >>");
+                annots.push_back(top);
+                break;
+            case FieldLoop::fieldIsItsOwnParent:
+                annots.push_back(w.add("<< " + widget + " /Parent " + ref(top) + " >>"));
+                w.set(top, "<< /FT /Tx /T (loop) /V (looped) /Parent " + ref(top) + " /Kids [" + ref(annots.back()) +
+                               "] >>");
+                break;
+            case FieldLoop::twoFields: {
+                const int lower = w.placeholder();
+                annots.push_back(w.add("<< " + widget + " /Parent " + ref(lower) + " >>"));
+                w.set(lower,
+                      "<< /FT /Tx /T (a) /V (looped) /Parent " + ref(top) + " /Kids [" + ref(annots.back()) + "] >>");
+                w.set(top, "<< /T (b) /Parent " + ref(lower) + " /Kids [" + ref(lower) + "] >>");
+                break;
+            }
+            case FieldLoop::none:
+                break;
+            }
+        }
         const int content = w.add(stream("", pageContent(page)));
         std::string dict = "<< /Type /Page /Parent " + ref(pagesNode) + " /Resources << /Font << /F1 " + ref(font) +
                            " >> >> /Contents " + ref(content);
@@ -176,6 +202,19 @@ std::string makePdf(const PdfLayout& layout)
         if (layout.xmpMetadata) {
             dict += " /Metadata " +
                     ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
+        }
+        switch (page.strayAnnot) {
+        case StrayAnnot::itsPage:
+            annots.push_back(pageObjects[i]);
+            break;
+        case StrayAnnot::pagesNode:
+            annots.push_back(pagesNode);
+            break;
+        case StrayAnnot::catalog:
+            annots.push_back(catalog);
+            break;
+        case StrayAnnot::none:
+            break;
         }
         if (!annots.empty()) {
             dict += " /Annots [";

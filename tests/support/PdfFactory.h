@@ -24,6 +24,24 @@ struct LinkLayout
     std::string uri = "https://example.org/";
 };
 
+// An object that is no annotation, named in a page's /Annots as a damaged or hostile file might.
+enum class StrayAnnot
+{
+    none,
+    itsPage,
+    pagesNode,
+    catalog,
+};
+
+// A widget whose /Parent chain leads back to itself or loops above it.
+enum class FieldLoop
+{
+    none,
+    widgetIsItsOwnParent, // a merged text field and widget naming itself as /Parent
+    fieldIsItsOwnParent,  // a widget under the field "loop", which names itself as /Parent
+    twoFields,            // a widget under "a", whose parent "b" has "a" as its parent
+};
+
 struct PageLayout
 {
     double width = 612;
@@ -36,6 +54,8 @@ struct PageLayout
     bool textField = false;   // a text form field (merged field/widget) named "field<page>"
     bool markup = false;      // a /Text note with its /Popup, and a /Highlight
     bool sharedField = false; // a widget of the field "shared", whose kids spread over pages
+    StrayAnnot strayAnnot = StrayAnnot::none;
+    FieldLoop fieldLoop = FieldLoop::none;
 };
 
 struct PdfLayout

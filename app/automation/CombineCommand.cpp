@@ -3,17 +3,15 @@
 
 #include "app/Version.h"
 #include "app/automation/CombinePDFsIntent.h"
+#include "app/automation/SignalWatcher.h"
 
-#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <exception>
 #include <optional>
 #include <poll.h>
-#include <pthread.h>
 #include <sys/eventfd.h>
-#include <sys/signalfd.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -113,23 +111,27 @@ Options parse(const std::vector<std::string>& args)
 }
 
 // Ctrl+C, a closed terminal or a polite kill stop the engine at its next page, so that the
-// working folder is removed instead of left behind.
+// working folder is removed instead of left behind. Later signals are taken as well until the
+// outcome has been reported.
 class InterruptWatch
 {
 public:
     InterruptWatch()
     {
-        sigset_t signals;
-        sigemptyset(&signals);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            sigaddset(&signals, signal);
-        }
-        // Blocked before the watcher and the engine's threads exist, so that they all inherit it.
-        pthread_sigmask(SIG_BLOCK, &signals, &m_previous);
-        m_signals = ::signalfd(-1, &signals, SFD_CLOEXEC);
+        // Signals nobody reads would be ignored for the whole run: without a watcher they keep
+        // their default handling.
         m_wake = ::eventfd(0, EFD_CLOEXEC);
-        if (m_signals >= 0 && m_wake >= 0) {
-            m_watcher = std::thread([this] { watch(); });
+        if (m_wake >= 0) {
+            m_signals.emplace();
+        }
+        if (m_signals && m_signals->watching()) {
+            try {
+                m_watcher = std::thread([this] { watch(); });
+            } catch (const std::system_error&) {
+            }
+        }
+        if (!m_watcher.joinable()) {
+            m_signals.reset();
         }
     }
 
@@ -140,38 +142,41 @@ public:
             [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
             m_watcher.join();
         }
-        for (const int fd : {m_signals, m_wake}) {
-            if (fd >= 0) {
-                ::close(fd);
-            }
+        if (m_wake >= 0) {
+            ::close(m_wake);
         }
-        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
     }
 
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 
     std::stop_token token() const { return m_stop.get_token(); }
-    int signal() const { return m_signal; }
+    int signal() { return m_signals ? m_signals->take() : 0; }
 
 private:
     void watch()
     {
-        pollfd waits[] = {{m_signals, POLLIN, 0}, {m_wake, POLLIN, 0}};
-        while (::poll(waits, 2, -1) < 0 && errno == EINTR) {
-        }
-        signalfd_siginfo info{};
-        if ((waits[0].revents & POLLIN) && ::read(m_signals, &info, sizeof info) == sizeof info) {
-            m_signal = static_cast<int>(info.ssi_signo);
-            m_stop.request_stop();
+        for (;;) {
+            pollfd waits[] = {{m_signals->fd(), POLLIN, 0}, {m_wake, POLLIN, 0}};
+            if (::poll(waits, 2, -1) < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return;
+            }
+            if ((waits[0].revents & POLLIN) && m_signals->take() != 0) {
+                m_stop.request_stop();
+            }
+            if (waits[1].revents & POLLIN) {
+                return;
+            }
         }
     }
 
-    sigset_t m_previous{};
-    int m_signals = -1;
+    // Blocks the signals before the watcher and the engine's threads exist, so that they all inherit it.
+    std::optional<SignalWatcher> m_signals;
     int m_wake = -1;
     std::stop_source m_stop;
-    std::atomic<int> m_signal{0};
     std::thread m_watcher;
 };
 
@@ -208,17 +213,15 @@ int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, s
     CombinePDFsIntent intent{options.files, options.output};
     std::optional<CombinePDFsResult> result;
     std::string failure;
-    int interrupted = 0;
-    {
-        InterruptWatch interrupts;
-        try {
-            result = intent.perform(interrupts.token());
-        } catch (const std::exception& error) {
-            failure = error.what();
-        }
-        interrupted = interrupts.signal();
+    // Watching until the outcome has been reported: a signal that comes meanwhile must neither
+    // kill the program before it says where the result is nor leave the result unmentioned.
+    InterruptWatch interrupts;
+    try {
+        result = intent.perform(interrupts.token());
+    } catch (const std::exception& error) {
+        failure = error.what();
     }
-    if (!result && interrupted) {
+    if (const int interrupted = interrupts.signal(); !result && interrupted) {
         err << failure << '\n';
         return 128 + interrupted;
     }

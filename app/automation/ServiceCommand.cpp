@@ -2,6 +2,7 @@
 #include "app/automation/ServiceCommand.h"
 
 #include "app/automation/AutomationService.h"
+#include "app/automation/SignalWatcher.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -9,10 +10,6 @@
 #include <QTimer>
 
 #include <charconv>
-#include <csignal>
-#include <pthread.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 namespace lumafold {
 
@@ -46,23 +43,12 @@ int runAutomationService(const std::vector<std::string>& args, std::ostream& err
     }
 
     // A session that ends sends SIGTERM: running calls are cancelled so that their working folders
-    // go. Blocked before any thread starts, so that the signals only ever arrive through the fd.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaddset(&stopSignals, signal);
-    }
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    const int signalFd = ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (signalFd < 0) {
+    // go. Watched before any thread starts, so that the signals only ever arrive through the fd.
+    SignalWatcher stopSignals;
+    if (!stopSignals.watching()) {
         err << "lumafold: signals cannot be watched.\n";
         return 1;
     }
-    const struct Closer
-    {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closeSignals{signalFd};
 
     static int argc = 1;
     static char name[] = "lumafold";
@@ -109,11 +95,9 @@ int runAutomationService(const std::vector<std::string>& args, std::ostream& err
         leaveWhenIdle();
     };
     QObject::connect(&idleTimer, &QTimer::timeout, &application, leave);
-    QSocketNotifier signalNotifier(signalFd, QSocketNotifier::Read);
+    QSocketNotifier signalNotifier(stopSignals.fd(), QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &application, [&] {
-        signalfd_siginfo info{};
-        while (::read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-        }
+        stopSignals.take();
         service.cancelCalls();
         leave();
     });

@@ -41,6 +41,20 @@ private:
 class CombineCommandTest : public ::testing::Test
 {
 protected:
+    // Starts the program on enough pages that it is still at work once its working folder exists.
+    void startLongCombine(QProcess& process)
+    {
+        const auto big = QString::fromStdString(writeSimplePdf(inputs / "big.pdf", 4000));
+        process.start(QStringLiteral(LUMAFOLD_EXECUTABLE), {QStringLiteral("combine"), big, big, big, big, big});
+        ASSERT_TRUE(process.waitForStarted());
+        const QDeadlineTimer deadline(60000);
+        while (workingFolders(temporary.path()).empty() && process.state() == QProcess::Running &&
+               !deadline.hasExpired()) {
+            QThread::msleep(1);
+        }
+        ASSERT_EQ(process.state(), QProcess::Running) << "finished before it could be interrupted";
+    }
+
     TempDir inputs;
     TempDir temporary;
     TemporaryDirectoryOverride temporaryOverride{temporary.path()};
@@ -195,19 +209,13 @@ TEST_F(CombineCommandTest, TheFrontEndAloneCombinesWithoutDisplayOrStandardInput
     EXPECT_NE(service.errors.find("lumafold-desktop"), std::string::npos) << service.errors;
 }
 
-TEST_F(CombineCommandTest, AnInterruptStopsTheCombineAndRemovesTheWorkingFolder)
+// A second signal, as from an impatient user, must not kill it before it has cleaned up and said so.
+TEST_F(CombineCommandTest, InterruptsStopTheCombineAndRemoveTheWorkingFolder)
 {
-    // Large enough that the engine is still at work when the signal comes.
-    const auto big = QString::fromStdString(writeSimplePdf(inputs / "big.pdf", 4000));
     QProcess process;
-    process.start(QStringLiteral(LUMAFOLD_EXECUTABLE), {QStringLiteral("combine"), big, big, big, big, big});
-    ASSERT_TRUE(process.waitForStarted());
-    const QDeadlineTimer deadline(60000);
-    while (workingFolders(temporary.path()).empty() && process.state() == QProcess::Running && !deadline.hasExpired()) {
-        QThread::msleep(1);
-    }
-    ASSERT_EQ(process.state(), QProcess::Running) << "finished before it could be interrupted";
+    ASSERT_NO_FATAL_FAILURE(startLongCombine(process));
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     ASSERT_TRUE(process.waitForFinished(120000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 128 + SIGINT);

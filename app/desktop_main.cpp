@@ -2,6 +2,7 @@
 #include "app/Version.h"
 #include "app/automation/CombineCommand.h"
 #include "app/automation/DesktopNotification.h"
+#include "app/automation/ProcessSetup.h"
 #include "app/automation/ServiceCommand.h"
 
 #include <cstdio>
@@ -28,6 +29,7 @@ constexpr const char* usage = R"(Usage: lumafold [FILE]...
 // `lumafold` front end hands over to it for anything it does not do itself.
 int main(int argc, char** argv)
 {
+    lumafold::prepareProcess();
     const std::vector<std::string> args(argv + 1, argv + argc);
     // Both headless modes stay ahead of anything that could create a GUI application object.
     if (!args.empty() && args.front() == "combine") {

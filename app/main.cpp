@@ -4,6 +4,7 @@
 // notifications, the window) is handed to the Qt half, lumafold-desktop, with the same arguments.
 #include "app/Version.h"
 #include "app/automation/CombineCommand.h"
+#include "app/automation/ProcessSetup.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -35,6 +36,7 @@ std::filesystem::path desktopProgram()
 
 int main(int argc, char** argv)
 {
+    lumafold::prepareProcess();
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (!args.empty() && args.front() == "combine" &&
         !lumafold::combineWantsNotification({args.begin() + 1, args.end()})) {

@@ -10,8 +10,11 @@
 #include <QThread>
 
 #include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -222,6 +225,33 @@ TEST_F(CombineCommandTest, InterruptsStopTheCombineAndRemoveTheWorkingFolder)
     EXPECT_EQ(process.readAllStandardError().toStdString(), "The operation was cancelled.\n");
     EXPECT_EQ(process.readAllStandardOutput().toStdString(), "");
     EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
+}
+
+// Many inputs need many open files: a low soft limit is raised as far as the hard one allows.
+TEST_F(CombineCommandTest, TheProgramRaisesItsOpenFileLimit)
+{
+    QProcess process;
+    process.setChildProcessModifier([] {
+        rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files);
+        files.rlim_cur = std::min<rlim_t>(files.rlim_max, 32);
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    });
+    ASSERT_NO_FATAL_FAILURE(startLongCombine(process));
+    std::ifstream limits("/proc/" + std::to_string(process.processId()) + "/limits");
+    std::string line;
+    while (std::getline(limits, line) && !line.starts_with("Max open files")) {
+    }
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    process.waitForFinished(120000);
+    std::istringstream fields(line.substr(std::string("Max open files").size()));
+    std::string soft;
+    std::string hard;
+    fields >> soft >> hard;
+    rlimit files{};
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    EXPECT_EQ(hard, files.rlim_max == RLIM_INFINITY ? "unlimited" : std::to_string(files.rlim_max));
+    EXPECT_EQ(soft, hard);
 }
 
 } // namespace

@@ -5,11 +5,13 @@
 
 #include "core/FileOps.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <string_view>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,54 +51,105 @@ bool kernelCannotCopy(int error)
     return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
 }
 
-int copyWithReadWrite(int in, int out)
+bool writeAllAt(int fd, const char* data, std::size_t size, off_t offset)
 {
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, offset);
+        if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (got < 0) {
-            return errno;
+        if (n <= 0) {
+            return false;
         }
-        if (got == 0) {
-            return 0;
-        }
-        for (ssize_t sent = 0; sent < got;) {
-            const ssize_t n = ::write(out, buffer.data() + sent, static_cast<size_t>(got - sent));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                return errno;
-            }
-            sent += n;
-        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
     }
+    return true;
 }
 
-// A reflink shares the data blocks (btrfs, XFS) and costs nearly nothing; copy_file_range keeps
-// the bytes in the kernel. Plain read/write is the fallback for file systems that offer neither.
-int copyBytes(int in, int out)
+// Copies the bytes from `offset` up to `end` with copy_file_range, which keeps them in the
+// kernel, or with read/write where the kernel cannot. A file that has meanwhile become shorter
+// moves `end` back to where it now ends.
+int copyRange(int in, int out, off_t offset, off_t& end)
+{
+    bool kernel = true;
+    std::vector<char> buffer;
+    while (offset < end) {
+        const auto want = static_cast<std::size_t>(std::min<off_t>(end - offset, off_t{1} << 30));
+        ssize_t n = -1;
+        if (kernel) {
+            off_t from = offset;
+            off_t to = offset;
+            n = ::copy_file_range(in, &from, out, &to, want, 0);
+            if (n < 0 && kernelCannotCopy(errno)) {
+                kernel = false;
+                continue;
+            }
+        } else {
+            buffer.resize(std::size_t{1} << 20);
+            n = ::pread(in, buffer.data(), std::min(want, buffer.size()), offset);
+            if (n > 0 && !writeAllAt(out, buffer.data(), static_cast<std::size_t>(n), offset)) {
+                return errno;
+            }
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            end = offset;
+            return 0;
+        }
+        offset += n;
+    }
+    return 0;
+}
+
+// A reflink shares the data blocks (btrfs, XFS) and costs nearly nothing. Otherwise only the
+// parts that hold data are copied: copy_file_range writes a sparse file's holes out in full on
+// most file systems, gigabytes of zeros for a few bytes of content.
+int copyBytes(int in, int out, off_t size)
 {
     if (::ioctl(out, FICLONE, in) == 0) {
         return 0;
     }
-    for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
-        if (n > 0) {
-            continue;
+    for (off_t offset = 0; offset < size;) {
+        off_t data = ::lseek(in, offset, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) {
+            break; // nothing but a hole up to the end
         }
-        if (n == 0) {
-            return 0;
+        // A file system that cannot tell has its data everywhere.
+        off_t hole = size;
+        if (data < 0) {
+            data = offset;
+        } else if (const off_t found = ::lseek(in, data, SEEK_HOLE); found >= 0) {
+            hole = std::min(found, size);
         }
-        if (errno == EINTR) {
-            continue;
+        off_t reached = hole;
+        if (const int error = copyRange(in, out, data, reached); error != 0) {
+            return error;
         }
-        // The file offsets tell how far the kernel got, so read/write carries on from there.
-        return kernelCannotCopy(errno) ? copyWithReadWrite(in, out) : errno;
+        if (reached < hole) {
+            size = reached;
+        }
+        offset = hole;
     }
+    // The holes are never written; the length alone makes them part of the copy.
+    return ::ftruncate(out, size) == 0 ? 0 : errno;
+}
+
+// PDF readers accept the header anywhere in the first KiB; anything else is not worth a copy.
+bool looksLikePdf(int fd)
+{
+    char start[1024];
+    ssize_t got = -1;
+    do {
+        got = ::pread(fd, start, sizeof start, 0);
+    } while (got < 0 && errno == EINTR);
+    return got > 0 && std::string_view(start, static_cast<std::size_t>(got)).find("%PDF-") != std::string_view::npos;
 }
 
 // Never replaces an existing file, even in our own folder.
@@ -162,6 +215,9 @@ std::filesystem::path WorkingFolder::copyIn(const std::filesystem::path& source,
         throw LumafoldError::cannotRead(source);
     }
     ::fcntl(in.get(), F_SETFL, 0);
+    if (!looksLikePdf(in.get())) {
+        throw LumafoldError::cannotRead(source);
+    }
 
     const auto target = m_path / name;
     const auto side = m_path / ("." + name + ".part");
@@ -169,7 +225,7 @@ std::filesystem::path WorkingFolder::copyIn(const std::filesystem::path& source,
     if (out.get() < 0) {
         throw FileSystemError(copyFailed(source, errno));
     }
-    int error = copyBytes(in.get(), out.get());
+    int error = copyBytes(in.get(), out.get(), info.st_size);
     if (out.close() != 0 && error == 0) {
         error = errno;
     }

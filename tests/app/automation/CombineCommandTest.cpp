@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "app/Version.h"
+#include "app/automation/WorkingFolder.h"
+#include "core/LumafoldError.h"
 #include "tests/app/automation/AutomationTestSupport.h"
 #include "tests/support/PdfFactory.h"
 #include "tests/support/Qpdf.h"
@@ -252,6 +254,35 @@ TEST_F(CombineCommandTest, TheProgramRaisesItsOpenFileLimit)
     ::getrlimit(RLIMIT_NOFILE, &files);
     EXPECT_EQ(hard, files.rlim_max == RLIM_INFINITY ? "unlimited" : std::to_string(files.rlim_max));
     EXPECT_EQ(soft, hard);
+}
+
+// Only what looks like a PDF (its header within the first KiB) is copied, and holes stay holes.
+TEST_F(CombineCommandTest, WorkingCopiesAreMadeOfPdfsOnlyAndKeepTheirHoles)
+{
+    const WorkingFolder folder;
+    const auto sparse = [&](const std::string& name, const std::string& head) {
+        const auto path = inputs / name;
+        writeFile(path, head);
+        fs::resize_file(path, 64 << 20);
+        return path;
+    };
+    EXPECT_THROW(folder.copyIn(sparse("x.pdf", ""), "x.pdf"), LumafoldError);
+    EXPECT_THROW(folder.copyIn(sparse("late.pdf", std::string(1020, ' ') + "%PDF-1.7\n"), "late.pdf"), LumafoldError);
+    EXPECT_NO_THROW(folder.copyIn(sparse("early.pdf", std::string(1019, ' ') + "%PDF-1.7\n"), "early.pdf"));
+
+    const auto source = sparse("holes.pdf", "%PDF-1.7\n");
+    {
+        std::ofstream tail(source, std::ios::in | std::ios::out | std::ios::binary);
+        tail.seekp(48 << 20);
+        tail << "data after a hole";
+    }
+    const auto copy = folder.copyIn(source, "copy.pdf");
+    EXPECT_EQ(readFile(copy), readFile(source));
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(copy.c_str(), &info), 0);
+    EXPECT_LT(info.st_blocks * 512, 1 << 20) << "the holes were filled";
 }
 
 } // namespace

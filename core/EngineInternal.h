@@ -21,9 +21,10 @@ namespace lumafold::LumafoldEngine::detail {
 std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop,
                    const std::function<void(engine::OutputDocument&)>& save);
 
-// Fills a new hidden side file next to `destination` through `fill` (false: cannot write),
-// checks that it reopens with `pageCount` pages, and renames it into place without ever
-// replacing anything. Throws what write throws.
+// Fills a new hidden side file next to `destination` through `fill` (false: cannot write, with
+// errno telling why; it may also throw engine::WriteFailed), checks that it reopens with
+// `pageCount` pages, and renames it into place without ever replacing anything. Throws what
+// write throws.
 std::filesystem::path placeVerified(const std::filesystem::path& destination, std::int64_t pageCount,
                                     const std::function<bool(int fd)>& fill);
 

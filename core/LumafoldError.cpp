@@ -57,12 +57,20 @@ LumafoldError LumafoldError::noPages()
     return {Kind::noPages, {}, 0, {}};
 }
 
-LumafoldError LumafoldError::cannotWrite()
+LumafoldError LumafoldError::cannotWrite(std::string reason)
 {
-    return {Kind::cannotWrite, {}, 0, {}};
+    return {Kind::cannotWrite, {}, 0, std::move(reason)};
 }
 
 std::string LumafoldError::errorDescription() const
+{
+    if (m_kind == Kind::cannotWrite && !m_text.empty()) {
+        return summary() + " " + m_text + ".";
+    }
+    return summary();
+}
+
+std::string LumafoldError::summary() const
 {
     switch (m_kind) {
     case Kind::cannotRead:

@@ -35,15 +35,19 @@ public:
     static LumafoldError destinationExists(std::filesystem::path url);
     static LumafoldError verificationFailed(std::string reason);
     static LumafoldError noPages();
-    static LumafoldError cannotWrite();
+    // `reason`: the system's, such as "No space left on device"; empty when there is none.
+    static LumafoldError cannotWrite(std::string reason = {});
 
     Kind kind() const { return m_kind; }
     const std::filesystem::path& url() const { return m_url; }
     std::int64_t index() const { return m_index; }
-    // The range text or the verification reason.
+    // The range text, the verification reason or the system's reason for cannotWrite.
     const std::string& text() const { return m_text; }
 
+    // The fixed sentence, followed by the system's reason when there is one.
     std::string errorDescription() const;
+    // The fixed sentence alone; the system's reason is text().
+    std::string summary() const;
     const char* what() const noexcept override { return m_description.c_str(); }
 
     bool operator==(const LumafoldError& other) const

@@ -6,6 +6,8 @@
 #include "core/engine/PdfDocument.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 namespace lumafold::LumafoldEngine {
@@ -55,6 +57,11 @@ private:
     bool m_moved = false;
 };
 
+LumafoldError cannotWriteBecause(int error)
+{
+    return LumafoldError::cannotWrite(error != 0 ? std::strerror(error) : "");
+}
+
 bool reopensWithPages(const std::filesystem::path& path, std::int64_t expectedPages)
 {
     try {
@@ -97,23 +104,31 @@ std::filesystem::path placeVerified(const std::filesystem::path& destination, st
     SideFile side(folder / (".marlo-lumafold-" + FileOps::newUuid() + ".pdf"));
     const int fd = FileOps::createNewFile(side.path());
     if (fd < 0) {
-        throw LumafoldError::cannotWrite();
+        throw cannotWriteBecause(errno);
     }
     bool filled = false;
     try {
         filled = fill(fd);
+    } catch (const engine::WriteFailed& failed) {
+        FileOps::closeFile(fd);
+        throw cannotWriteBecause(failed.error());
     } catch (...) {
         FileOps::closeFile(fd);
         throw;
     }
-    if (!FileOps::closeFile(fd) || !filled) {
-        throw LumafoldError::cannotWrite();
+    if (!filled) {
+        const int reason = errno;
+        FileOps::closeFile(fd);
+        throw cannotWriteBecause(reason);
+    }
+    if (!FileOps::closeFile(fd)) {
+        throw cannotWriteBecause(errno);
     }
     if (!reopensWithPages(side.path(), pageCount)) {
         throw LumafoldError::verificationFailed("the written file does not contain every page");
     }
     if (!FileOps::moveNoReplace(side.path(), destination)) {
-        throw LumafoldError::cannotWrite();
+        throw cannotWriteBecause(errno);
     }
     side.markMoved();
     FileOps::syncDirectory(folder);

@@ -4,6 +4,7 @@
 #include "app/Version.h"
 #include "app/automation/CombinePDFsIntent.h"
 #include "app/automation/SignalWatcher.h"
+#include "core/LumafoldError.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -218,6 +219,11 @@ int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, s
     InterruptWatch interrupts;
     try {
         result = intent.perform(interrupts.token());
+    } catch (const LumafoldError& error) {
+        // The system's reason for a failed write goes on a line of its own.
+        failure = error.kind() == LumafoldError::Kind::cannotWrite && !error.text().empty()
+                      ? error.summary() + "\n" + error.text() + "."
+                      : error.what();
     } catch (const std::exception& error) {
         failure = error.what();
     }

@@ -194,7 +194,13 @@ RawBuffer OutputDocument::save()
 void OutputDocument::saveTo(int fd)
 {
     lf_error error{};
-    check(lf_output_save_to_fd(threadContext(), m_out, fd, &error), error);
+    int writeError = 0;
+    if (lf_output_save_to_fd(threadContext(), m_out, fd, &writeError, &error)) {
+        if (writeError != 0) {
+            throw WriteFailed(writeError);
+        }
+        fail(error);
+    }
 }
 
 RawBuffer::RawBuffer(RawBuffer&& other) noexcept

@@ -28,6 +28,19 @@ private:
     int m_code;
 };
 
+// The file being written refused the bytes (a full disk, a size limit). Not an FzError, which
+// stands for a document MuPDF could not handle.
+class WriteFailed : public std::runtime_error
+{
+public:
+    explicit WriteFailed(int error) : std::runtime_error("cannot write"), m_error(error) {}
+    // The errno of the failed write.
+    int error() const { return m_error; }
+
+private:
+    int m_error;
+};
+
 class Document
 {
 public:
@@ -112,6 +125,7 @@ public:
     // After this the sources may be closed; no page can be added any more.
     void releaseSources();
     RawBuffer save();
+    // Throws WriteFailed when the file refuses the bytes, FzError for any other failure.
     void saveTo(int fd);
 
 private:

@@ -280,6 +280,7 @@ typedef struct
 {
     int fd;
     int64_t written;
+    int error; /* errno of the write that failed */
 } fd_sink;
 
 static void write_to_fd(fz_context* ctx, void* state, const void* data, size_t size)
@@ -292,7 +293,10 @@ static void write_to_fd(fz_context* ctx, void* state, const void* data, size_t s
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
-            fz_throw(ctx, FZ_ERROR_GENERIC, "cannot write: %s", strerror(errno));
+        {
+            sink->error = written < 0 ? errno : EIO;
+            fz_throw(ctx, FZ_ERROR_GENERIC, "cannot write: %s", strerror(sink->error));
+        }
         bytes += written;
         size -= (size_t)written;
         sink->written += written;
@@ -306,10 +310,10 @@ static int64_t tell_fd(fz_context* ctx, void* state)
     return ((fd_sink*)state)->written;
 }
 
-int lf_output_save_to_fd(fz_context* ctx, lf_output* out, int fd, lf_error* err)
+int lf_output_save_to_fd(fz_context* ctx, lf_output* out, int fd, int* write_error, lf_error* err)
 {
     fz_output* stream = NULL;
-    fd_sink sink = {fd, 0};
+    fd_sink sink = {fd, 0, 0};
     int failed = 0;
     fz_var(stream);
     fz_try(ctx)
@@ -327,6 +331,7 @@ int lf_output_save_to_fd(fz_context* ctx, lf_output* out, int fd, lf_error* err)
     fz_catch(ctx)
     {
         lf_catch_into(ctx, err);
+        *write_error = sink.error;
         failed = 1;
     }
     return failed;

@@ -59,8 +59,9 @@ void lf_output_release_sources(fz_context* ctx, lf_output* out);
 /* Serialises into a buffer the caller releases with lf_free. */
 int lf_output_save(fz_context* ctx, lf_output* out, unsigned char** data, size_t* len, lf_error* err);
 void lf_free(fz_context* ctx, void* data);
-/* Serialises straight into an open file, so the document is never held twice in memory. */
-int lf_output_save_to_fd(fz_context* ctx, lf_output* out, int fd, lf_error* err);
+/* Serialises straight into an open file, so the document is never held twice in memory. When the
+   file refuses the bytes, *write_error is the errno of the failed write (0 for other failures). */
+int lf_output_save_to_fd(fz_context* ctx, lf_output* out, int fd, int* write_error, lf_error* err);
 
 #ifdef __cplusplus
 }

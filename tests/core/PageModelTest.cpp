@@ -173,6 +173,9 @@ TEST(LumafoldError, DescriptionsAreExact)
          "The new PDF failed verification: the saved document could not be reopened with every page."},
         {LumafoldError::noPages(), LumafoldError::Kind::noPages, "Add at least one page before exporting."},
         {LumafoldError::cannotWrite(), LumafoldError::Kind::cannotWrite, "The new PDF could not be written."},
+        // The system's reason follows the sentence, for the window and the bus alike.
+        {LumafoldError::cannotWrite("No space left on device"), LumafoldError::Kind::cannotWrite,
+         "The new PDF could not be written. No space left on device."},
         // A folder location names its last component even with a trailing separator.
         {LumafoldError::cannotRead("/home/ann/Scans/"), LumafoldError::Kind::cannotRead, "Scans could not be read."},
         {LumafoldError::cannotRead("plain name.pdf"), LumafoldError::Kind::cannotRead,

@@ -4,6 +4,9 @@
 #include "tests/support/PdfInspector.h"
 #include "tests/support/Qpdf.h"
 
+#include <cerrno>
+#include <cstring>
+
 using namespace lumafold;
 using namespace lumafold::test;
 
@@ -82,9 +85,9 @@ TEST(Write, ReportsFailuresWithoutLeavingFilesBehind)
     EXPECT_FALSE(std::filesystem::exists(dir / "garbage.pdf"));
     EXPECT_FALSE(hasSideFiles(dir.path()));
 
-    // /proc takes no new files, even from root.
+    // /proc takes no new files, even from root; the system says why.
     EXPECT_EQ(engineError([&] { LumafoldEngine::write(twoPages(dir), "/proc/lumafold-test.pdf"); }),
-              LumafoldError::cannotWrite());
+              LumafoldError::cannotWrite(std::strerror(ENOENT)));
 
     // A plain file where a folder must be created.
     writeFile(dir / "blocker", std::string("file"));

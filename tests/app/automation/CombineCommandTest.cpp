@@ -11,8 +11,11 @@
 #include <QProcess>
 #include <QThread>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
@@ -42,6 +45,21 @@ public:
 private:
     fs::path m_previous;
 };
+
+// `lumafold combine ARGS` as a process of its own, `prepare` run in it just before the program starts.
+CommandResult runProgram(const std::vector<std::string>& args, const std::function<void()>& prepare)
+{
+    QStringList arguments{QStringLiteral("combine")};
+    for (const auto& arg : args) {
+        arguments << QString::fromStdString(arg);
+    }
+    QProcess process;
+    process.setChildProcessModifier(prepare);
+    process.start(QStringLiteral(LUMAFOLD_EXECUTABLE), arguments);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+}
 
 class CombineCommandTest : public ::testing::Test
 {
@@ -283,6 +301,23 @@ TEST_F(CombineCommandTest, WorkingCopiesAreMadeOfPdfsOnlyAndKeepTheirHoles)
     };
     ASSERT_EQ(::stat(copy.c_str(), &info), 0);
     EXPECT_LT(info.st_blocks * 512, 1 << 20) << "the holes were filled";
+}
+
+// A full disk, played by a file-size limit that the copies of the input fit under and the result
+// does not: the user learns why, and the folders made for the result are gone again.
+TEST_F(CombineCommandTest, AFailedWriteSaysWhyAndLeavesNoFoldersItMade)
+{
+    const auto a = writeSimplePdf(inputs / "a.pdf", 200);
+    const rlim_t limit = fs::file_size(a) * 3 / 2;
+    fs::create_directory(inputs / "there");
+    const auto result = runProgram({"-o", inputs / "there/new/deeper/out.pdf", a, a}, [limit] {
+        const rlimit size{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+    });
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "The new PDF could not be written.\n" + std::string(std::strerror(EFBIG)) + ".\n");
+    EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lumafold::LumafoldEngine {
 
@@ -21,18 +23,56 @@ bool somethingExistsAt(const std::filesystem::path& path)
     return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
-void createParentFolder(const std::filesystem::path& folder)
+// Creates the folders missing on the way to `folder`, outermost first. Unless kept, removes
+// them again, deepest first, so that a failed write leaves none of them behind; folders that
+// were there before, or that someone else made meanwhile, are never touched.
+class CreatedFolders
 {
-    if (folder.empty()) {
-        return;
+public:
+    explicit CreatedFolders(const std::filesystem::path& folder)
+    {
+        std::vector<std::filesystem::path> missing;
+        for (auto step = folder; !step.empty() && !somethingExistsAt(step); step = step.parent_path()) {
+            missing.push_back(step);
+            if (step == step.parent_path()) {
+                break;
+            }
+        }
+        for (auto step = missing.rbegin(); step != missing.rend(); ++step) {
+            if (::mkdir(step->c_str(), 0777) == 0) {
+                m_created.push_back(*step);
+            } else if (errno != EEXIST) {
+                const int reason = errno;
+                removeCreated();
+                throw FileSystemError("The folder \u201C" + step->filename().string() +
+                                      "\u201D could not be created: " + std::strerror(reason) + ".");
+            }
+        }
     }
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        throw FileSystemError("The folder \u201C" + folder.filename().string() +
-                              "\u201D could not be created: " + error.message() + ".");
+    ~CreatedFolders()
+    {
+        if (!m_kept) {
+            removeCreated();
+        }
     }
-}
+    CreatedFolders(const CreatedFolders&) = delete;
+    CreatedFolders& operator=(const CreatedFolders&) = delete;
+
+    void keep() { m_kept = true; }
+
+private:
+    void removeCreated()
+    {
+        // rmdir(2) leaves a folder that someone has put something into meanwhile.
+        for (auto folder = m_created.rbegin(); folder != m_created.rend(); ++folder) {
+            ::rmdir(folder->c_str());
+        }
+        m_created.clear();
+    }
+
+    std::vector<std::filesystem::path> m_created;
+    bool m_kept = false;
+};
 
 // Removes the side file on every way out, unless it has been moved into place.
 class SideFile
@@ -100,7 +140,7 @@ std::filesystem::path placeVerified(const std::filesystem::path& destination, st
         throw LumafoldError::destinationExists(destination);
     }
     const auto folder = destination.parent_path().empty() ? std::filesystem::path(".") : destination.parent_path();
-    createParentFolder(destination.parent_path());
+    CreatedFolders folders(destination.parent_path());
     SideFile side(folder / (".marlo-lumafold-" + FileOps::newUuid() + ".pdf"));
     const int fd = FileOps::createNewFile(side.path());
     if (fd < 0) {
@@ -131,6 +171,7 @@ std::filesystem::path placeVerified(const std::filesystem::path& destination, st
         throw cannotWriteBecause(errno);
     }
     side.markMoved();
+    folders.keep();
     FileOps::syncDirectory(folder);
     return destination;
 }

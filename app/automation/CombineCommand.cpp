@@ -106,6 +106,11 @@ Options parse(const std::vector<std::string>& args)
                 throw UsageError("--output is given more than once.");
             }
             options.output = pathArgument(*output, "--output");
+            const auto name = options.output->filename();
+            if (name.empty() || name == "." || name == "..") {
+                throw UsageError("--output " + quoted(*output) +
+                                 " is a folder; give the path of the new file, such as folder/Combined.pdf.");
+            }
         }
     }
     return options;

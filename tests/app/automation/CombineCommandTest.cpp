@@ -187,6 +187,9 @@ TEST_F(CombineCommandTest, CommandLineMistakesAreUsageErrors)
         {{"-o", inputs / "x.pdf", "--output", inputs / "y.pdf", a},
          "lumafold combine: --output is given more than once.\n"},
         {{a, ""}, "lumafold combine: an empty file name was given.\n"},
+        {{"-o", inputs / "new/", a},
+         "lumafold combine: --output \u201C" + (inputs / "new/").string() +
+             "\u201D is a folder; give the path of the new file, such as folder/Combined.pdf.\n"},
     };
     for (const auto& [args, err] : cases) {
         SCOPED_TRACE(err);
@@ -196,6 +199,7 @@ TEST_F(CombineCommandTest, CommandLineMistakesAreUsageErrors)
         EXPECT_EQ(result.err, err + "Try \u201Clumafold combine --help\u201D.\n");
     }
     EXPECT_FALSE(fs::exists(inputs / "x.pdf"));
+    EXPECT_FALSE(fs::exists(inputs / "new"));
 
     const auto help = runCombine({a, "--help"});
     EXPECT_EQ(help.exitCode, 0);
@@ -317,6 +321,7 @@ TEST_F(CombineCommandTest, AFailedWriteSaysWhyAndLeavesNoFoldersItMade)
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "The new PDF could not be written.\n" + std::string(std::strerror(EFBIG)) + ".\n");
+    EXPECT_TRUE(fs::is_empty(inputs / "there"));
     EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
 }
 

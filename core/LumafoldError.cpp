@@ -1,15 +1,65 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/LumafoldError.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace lumafold {
 
 namespace {
 std::string nameOf(const std::filesystem::path& url)
 {
     // A location given with a trailing slash still names its last component.
-    return url.has_filename() ? url.filename().string() : url.parent_path().filename().string();
+    return displayName(url.has_filename() ? url.filename().string() : url.parent_path().filename().string());
+}
+
+bool isControl(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
 }
 } // namespace
+
+std::string displayName(const std::string& name)
+{
+    if (!name.starts_with('"') &&
+        std::none_of(name.begin(), name.end(), [](char c) { return isControl(static_cast<unsigned char>(c)); })) {
+        return name;
+    }
+    std::string shown = "\"";
+    for (const char c : name) {
+        switch (c) {
+        case '\n':
+            shown += "\\n";
+            break;
+        case '\t':
+            shown += "\\t";
+            break;
+        case '\r':
+            shown += "\\r";
+            break;
+        case '"':
+        case '\\':
+            shown += '\\';
+            shown += c;
+            break;
+        default:
+            if (isControl(static_cast<unsigned char>(c))) {
+                char octal[5];
+                std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned char>(c));
+                shown += octal;
+            } else {
+                shown += c;
+            }
+        }
+    }
+    return shown + "\"";
+}
+
+std::string quotedName(const std::string& name)
+{
+    const auto shown = displayName(name);
+    return shown == name ? "\u201C" + name + "\u201D" : shown;
+}
 
 LumafoldError::LumafoldError(Kind kind, std::filesystem::path url, std::int64_t index, std::string text)
     : m_kind(kind), m_url(std::move(url)), m_index(index), m_text(std::move(text))

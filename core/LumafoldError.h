@@ -65,6 +65,13 @@ private:
     std::string m_description;
 };
 
+// A file name (or path) as messages show it: as it is, unless it holds a control character (a
+// newline would split the message) or starts with a double quote. Then it is shown in double
+// quotes with C-style escapes, so that no name can pass for another.
+std::string displayName(const std::string& name);
+// The same in curly quotes, for messages that always quote: the escaped form needs none.
+std::string quotedName(const std::string& name);
+
 // Thrown when the caller's stop token asks an engine operation to stop.
 class Cancelled : public std::exception
 {

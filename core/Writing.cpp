@@ -44,8 +44,8 @@ public:
             } else if (errno != EEXIST) {
                 const int reason = errno;
                 removeCreated();
-                throw FileSystemError("The folder \u201C" + step->filename().string() +
-                                      "\u201D could not be created: " + std::strerror(reason) + ".");
+                throw FileSystemError("The folder " + quotedName(step->filename().string()) +
+                                      " could not be created: " + std::strerror(reason) + ".");
             }
         }
     }

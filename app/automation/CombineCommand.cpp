@@ -53,11 +53,6 @@ public:
     std::string message;
 };
 
-std::string quoted(const std::string& text)
-{
-    return "\u201C" + text + "\u201D";
-}
-
 std::filesystem::path pathArgument(const std::string& text, const std::string& option)
 {
     if (text.empty()) {
@@ -91,7 +86,7 @@ Options parse(const std::vector<std::string>& args)
             options.notify = true;
         } else if (arg == "-o" || arg == "--output") {
             if (i + 1 == args.size()) {
-                throw UsageError(quoted(arg) + " needs a path.");
+                throw UsageError(quotedName(arg) + " needs a path.");
             }
             output = args[++i];
         } else if (arg.rfind("--output=", 0) == 0) {
@@ -99,7 +94,7 @@ Options parse(const std::vector<std::string>& args)
         } else if (arg.rfind("-o", 0) == 0 && arg.rfind("--", 0) != 0) {
             output = arg.substr(2);
         } else {
-            throw UsageError("unknown option " + quoted(arg) + ".");
+            throw UsageError("unknown option " + quotedName(arg) + ".");
         }
         if (output) {
             if (options.output) {
@@ -108,7 +103,7 @@ Options parse(const std::vector<std::string>& args)
             options.output = pathArgument(*output, "--output");
             const auto name = options.output->filename();
             if (name.empty() || name == "." || name == "..") {
-                throw UsageError("--output " + quoted(*output) +
+                throw UsageError("--output " + quotedName(*output) +
                                  " is a folder; give the path of the new file, such as folder/Combined.pdf.");
             }
         }
@@ -212,7 +207,7 @@ int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, s
         return 0;
     }
     if (options.version) {
-        out << "Lumafold " << projectVersion << '\n';
+        out << "Lumafold " << buildVersion << '\n';
         return 0;
     }
 
@@ -238,7 +233,7 @@ int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, s
     }
 
     if (result) {
-        out << result->dialog << '\n' << result->combinedPath.native() << '\n' << std::flush;
+        out << result->dialog << '\n' << displayName(result->combinedPath.native()) << '\n' << std::flush;
     } else {
         err << failure << '\n' << std::flush;
     }

@@ -170,7 +170,7 @@ int renameNoReplace(const std::filesystem::path& from, const std::filesystem::pa
 
 std::string copyFailed(const std::filesystem::path& source, int error)
 {
-    return source.filename().string() + " could not be copied: " + std::strerror(error) + ".";
+    return displayName(source.filename().string()) + " could not be copied: " + std::strerror(error) + ".";
 }
 
 } // namespace
@@ -191,7 +191,7 @@ WorkingFolder::WorkingFolder()
     // Owner only: the folder holds copies of the user's documents in a shared directory.
     if (::mkdir(m_path.c_str(), 0700) != 0) {
         const int reason = errno;
-        throw FileSystemError("The working folder could not be created in " + temporary.string() + ": " +
+        throw FileSystemError("The working folder could not be created in " + displayName(temporary.string()) + ": " +
                               std::strerror(reason) + ".");
     }
 }

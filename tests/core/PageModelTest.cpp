@@ -176,6 +176,9 @@ TEST(LumafoldError, DescriptionsAreExact)
         // The system's reason follows the sentence, for the window and the bus alike.
         {LumafoldError::cannotWrite("No space left on device"), LumafoldError::Kind::cannotWrite,
          "The new PDF could not be written. No space left on device."},
+        // Names that would split the message or pass for another name are quoted.
+        {LumafoldError::cannotRead("/in/a\nb.pdf"), LumafoldError::Kind::cannotRead,
+         "\"a\\nb.pdf\" could not be read."},
         // A folder location names its last component even with a trailing separator.
         {LumafoldError::cannotRead("/home/ann/Scans/"), LumafoldError::Kind::cannotRead, "Scans could not be read."},
         {LumafoldError::cannotRead("plain name.pdf"), LumafoldError::Kind::cannotRead,

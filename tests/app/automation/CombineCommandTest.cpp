@@ -128,6 +128,9 @@ TEST_F(CombineCommandTest, FailuresNameTheGivenFileAndLeaveNothingBehind)
         {{a, inputs / "gone.pdf"}, "gone.pdf could not be read."},
         {{inputs / "folder.pdf"}, "folder.pdf could not be read."},
         {{a, inputs / "pipe.pdf"}, "pipe.pdf could not be read."},
+        // Names that could pass for a different message are quoted.
+        {{inputs / "two\nlines\t\x1B.pdf"}, "\"two\\nlines\\t\\033.pdf\" could not be read."},
+        {{inputs / "\"gone\\\".pdf"}, "\"\\\"gone\\\\\\\".pdf\" could not be read."},
     };
     const auto before = snapshot(inputs.path());
     for (const auto& [args, message] : cases) {
@@ -183,6 +186,7 @@ TEST_F(CombineCommandTest, CommandLineMistakesAreUsageErrors)
         {{"-"}, dash},
         {{a, "-o", "-"}, dash},
         {{a, "--bogus"}, "lumafold combine: unknown option \u201C--bogus\u201D.\n"},
+        {{a, "--bo\ngus"}, "lumafold combine: unknown option \"--bo\\ngus\".\n"},
         {{a, "-o"}, "lumafold combine: \u201C-o\u201D needs a path.\n"},
         {{"-o", inputs / "x.pdf", "--output", inputs / "y.pdf", a},
          "lumafold combine: --output is given more than once.\n"},

@@ -37,13 +37,16 @@ QString errorName(const LumafoldError& error)
     return QStringLiteral("org.freedesktop.DBus.Error.Failed");
 }
 
-QDBusMessage answer(const QDBusMessage& call, const std::vector<std::filesystem::path>& paths, std::stop_token stop)
+// `folder`: the working folder that holds the result, when there is one.
+QDBusMessage answer(const QDBusMessage& call, const std::vector<std::filesystem::path>& paths, std::stop_token stop,
+                    std::filesystem::path& folder)
 {
     const auto fail = [&call](const QString& name, const char* message) {
         return call.createErrorReply(name, QString::fromUtf8(message));
     };
     try {
         const auto result = CombinePDFsIntent{paths, std::nullopt}.perform(stop);
+        folder = result.combinedPath.parent_path();
         return call.createReply(
             QVariantList{QFile::decodeName(result.combinedPath.c_str()), QString::fromStdString(result.dialog)});
     } catch (const LumafoldIntentError& error) {
@@ -57,6 +60,17 @@ QDBusMessage answer(const QDBusMessage& call, const std::vector<std::filesystem:
     } catch (const std::exception& error) {
         return fail(QStringLiteral("org.freedesktop.DBus.Error.Failed"), error.what());
     }
+}
+
+bool isOnTheBus(const QDBusConnection& bus, const QString& name)
+{
+    auto question =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    question << name;
+    const auto reply = bus.call(question, QDBus::Block, 5000);
+    // When the bus cannot tell, the answer goes out as usual.
+    return reply.type() != QDBusMessage::ReplyMessage || reply.arguments().value(0).toBool();
 }
 
 } // namespace
@@ -92,7 +106,14 @@ QString AutomationService::CombinePDFs(const QStringList& paths, QString& dialog
         emit busy();
     }
     m_pool.start([this, call = message(), bus = connection(), files = std::move(files), stop = m_stop.get_token()] {
-        bus.send(answer(call, files, stop));
+        std::filesystem::path folder;
+        const auto reply = answer(call, files, stop, folder);
+        // A caller that has gone (killed while waiting) would never learn where its result is.
+        const bool delivered = (folder.empty() || isOnTheBus(bus, call.service())) && bus.send(reply);
+        if (!delivered && !folder.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+        }
         QMetaObject::invokeMethod(this, &AutomationService::callFinished, Qt::QueuedConnection);
     });
     return {};

@@ -3,13 +3,16 @@
 
 #include "app/automation/AutomationService.h"
 #include "app/automation/SignalWatcher.h"
+#include "core/LumafoldError.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <charconv>
+#include <filesystem>
 
 namespace lumafold {
 
@@ -40,6 +43,16 @@ int runAutomationService(const std::vector<std::string>& args, std::ostream& err
         err << "lumafold --dbus-service: unexpected argument \u201C" << args[i]
             << "\u201D. The only option is --idle-timeout SECONDS (1 to 86400).\n";
         return 2;
+    }
+
+    // Results are named on the bus in UTF-8: in a folder whose name is not, they could not be found.
+    std::error_code noTemporary;
+    const auto temporary = std::filesystem::temp_directory_path(noTemporary).native();
+    if (!noTemporary && QFile::encodeName(QFile::decodeName(temporary.c_str())).toStdString() != temporary) {
+        err << "lumafold: the temporary folder " << quotedName(temporary)
+            << " is not named in UTF-8, so the bus cannot carry the paths of results in it. Set TMPDIR to a folder "
+               "with a UTF-8 name.\n";
+        return 1;
     }
 
     // A session that ends sends SIGTERM: running calls are cancelled so that their working folders

@@ -5,6 +5,7 @@
 
 #include <QDBusPendingCall>
 #include <QDBusReply>
+#include <QProcess>
 
 #include <csignal>
 #include <set>
@@ -147,6 +148,36 @@ TEST_F(BusServiceTest, EndingTheServiceCancelsItsCallsAndRemovesTheirFolders)
     EXPECT_EQ(reply.errorMessage(), QStringLiteral("The operation was cancelled."));
     EXPECT_TRUE(QTest::qWaitFor([] { return !serviceRuns(); }, 30000));
     EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
+}
+
+TEST_F(BusServiceTest, AResultWhoseCallerHasGoneIsRemoved)
+{
+    const auto big = qt(writeSimplePdf(inputs / "big.pdf", 4000));
+    QProcess caller;
+    caller.start(QStringLiteral("dbus-send"),
+                 {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                  QStringLiteral("--reply-timeout=120000"), "--dest=" + serviceName,
+                  QStringLiteral("/app/marlo/Lumafold"), QStringLiteral("app.marlo.Lumafold.Automation.CombinePDFs"),
+                  "array:string:" + big + "," + big});
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !workingFolders(temporary.path()).empty(); }, 60000));
+    caller.kill();
+    caller.waitForFinished();
+    // The call itself runs to its end; what it made has to go then.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return workingFolders(temporary.path()).empty(); }, 120000));
+}
+
+// Started by hand in a temporary folder whose name the bus could not carry.
+TEST_F(BusServiceTest, TheServiceRefusesATemporaryFolderNotNamedInUtf8)
+{
+    const fs::path latin1 = temporary / "caf\xE9";
+    fs::create_directory(latin1);
+    const TemporaryDirectoryOverride unusable(latin1);
+    QProcess service;
+    service.start(QStringLiteral(LUMAFOLD_EXECUTABLE),
+                  {QStringLiteral("--dbus-service"), QStringLiteral("--idle-timeout"), QStringLiteral("1")});
+    ASSERT_TRUE(service.waitForFinished(30000));
+    EXPECT_EQ(service.exitCode(), 1);
+    EXPECT_NE(service.readAllStandardError().toStdString().find("is not named in UTF-8"), std::string::npos);
 }
 
 } // namespace

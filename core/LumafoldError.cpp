@@ -72,6 +72,11 @@ LumafoldError LumafoldError::cannotRead(std::filesystem::path url)
     return {Kind::cannotRead, std::move(url), 0, {}};
 }
 
+LumafoldError LumafoldError::tooManyOpenFiles(std::filesystem::path url)
+{
+    return {Kind::tooManyOpenFiles, std::move(url), 0, {}};
+}
+
 LumafoldError LumafoldError::encrypted(std::filesystem::path url)
 {
     return {Kind::encrypted, std::move(url), 0, {}};
@@ -125,6 +130,8 @@ std::string LumafoldError::summary() const
     switch (m_kind) {
     case Kind::cannotRead:
         return nameOf(m_url) + " could not be read.";
+    case Kind::tooManyOpenFiles:
+        return nameOf(m_url) + " could not be opened: the system's limit of open files was reached.";
     case Kind::encrypted:
         return "Unlock " + nameOf(m_url) + " before adding it.";
     case Kind::emptyDocument:

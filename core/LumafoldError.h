@@ -25,6 +25,7 @@ public:
         verificationFailed,
         noPages,
         cannotWrite,
+        tooManyOpenFiles,
     };
 
     static LumafoldError cannotRead(std::filesystem::path url);
@@ -37,6 +38,8 @@ public:
     static LumafoldError noPages();
     // `reason`: the system's, such as "No space left on device"; empty when there is none.
     static LumafoldError cannotWrite(std::string reason = {});
+    // Opening the file failed only because the process or the system has too many files open.
+    static LumafoldError tooManyOpenFiles(std::filesystem::path url);
 
     Kind kind() const { return m_kind; }
     const std::filesystem::path& url() const { return m_url; }

@@ -17,6 +17,8 @@ QString errorName(const LumafoldError& error)
     switch (error.kind()) {
     case LumafoldError::Kind::cannotRead:
         return QStringLiteral("app.marlo.Lumafold.Error.CannotRead");
+    case LumafoldError::Kind::tooManyOpenFiles:
+        return QStringLiteral("app.marlo.Lumafold.Error.TooManyOpenFiles");
     case LumafoldError::Kind::encrypted:
         return QStringLiteral("app.marlo.Lumafold.Error.Encrypted");
     case LumafoldError::Kind::emptyDocument:

@@ -23,6 +23,8 @@ LumafoldError naming(const LumafoldError& error, const std::map<std::filesystem:
     switch (error.kind()) {
     case LumafoldError::Kind::cannotRead:
         return LumafoldError::cannotRead(url);
+    case LumafoldError::Kind::tooManyOpenFiles:
+        return LumafoldError::tooManyOpenFiles(url);
     case LumafoldError::Kind::encrypted:
         return LumafoldError::encrypted(url);
     case LumafoldError::Kind::emptyDocument:

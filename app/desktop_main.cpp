@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/Version.h"
+#include "app/model/BundleInfo.h"
 #include "app/automation/CombineCommand.h"
 #include "app/automation/DesktopNotification.h"
 #include "app/automation/ProcessSetup.h"
@@ -41,7 +41,7 @@ int main(int argc, char** argv)
     }
     for (const auto& arg : args) {
         if (arg == "--version") {
-            std::printf("Lumafold %s\n", lumafold::projectVersion);
+            std::printf("Lumafold %s\n", qPrintable(lumafold::BundleInfo::runningVersion()));
             return 0;
         }
         if (arg == "--help" || arg == "-h") {

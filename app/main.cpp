@@ -42,11 +42,13 @@ int main(int argc, char** argv)
         !lumafold::combineWantsNotification({args.begin() + 1, args.end()})) {
         return lumafold::runCombineCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     }
-    if (args.size() == 1 && args.front() == "--version") {
-        std::printf("Lumafold %s\n", lumafold::projectVersion);
+    const auto desktop = desktopProgram();
+    if (desktop.empty() && args.size() == 1 && args.front() == "--version") {
+        // Without its Qt half this is not a bundle, so the build's own version is the answer; with
+        // it, the Qt half answers, as it reads the bundle's.
+        std::printf("Lumafold %s\n", lumafold::buildVersion);
         return 0;
     }
-    const auto desktop = desktopProgram();
     if (!desktop.empty()) {
         execv(desktop.c_str(), argv);
     }

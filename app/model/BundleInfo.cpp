@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "app/model/BundleInfo.h"
 
-#include <QCoreApplication>
+#include "app/Version.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QXmlStreamReader>
 
 namespace lumafold::BundleInfo {
@@ -48,7 +50,13 @@ std::optional<QString> shortVersion(const QString& plistPath)
 
 QString runningVersion()
 {
-    const QString plist = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../Info.plist"));
+    // The program's own path rather than QCoreApplication's, so that this works before (or without)
+    // an application object.
+    const QDir programFolder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).dir();
+    const QString plist = QDir::cleanPath(programFolder.filePath(QStringLiteral("../Info.plist")));
+    if (!QFileInfo::exists(plist)) {
+        return QString::fromUtf8(buildVersion);
+    }
     return shortVersion(plist).value_or(QStringLiteral("Development"));
 }
 

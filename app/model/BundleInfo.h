@@ -11,8 +11,9 @@ namespace lumafold::BundleInfo {
 // in its top dictionary and holds text.
 std::optional<QString> shortVersion(const QString& plistPath);
 
-// The running program's version: its bundle's value (Lumafold.app/Contents/Info.plist beside
-// Contents/bin/), otherwise "Development".
+// The running program's version, the one answer to "which version is this": the bundle's value
+// when the program runs from a bundle (Lumafold.app/Contents/Info.plist beside Contents/bin/),
+// otherwise the build's own (its version in a release build, "Development" in any other).
 QString runningVersion();
 
 } // namespace lumafold::BundleInfo

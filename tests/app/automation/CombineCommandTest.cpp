@@ -208,7 +208,7 @@ TEST_F(CombineCommandTest, CommandLineMistakesAreUsageErrors)
     const auto help = runCombine({a, "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: lumafold combine [OPTION]... FILE...\n")) << help.out;
-    EXPECT_EQ(runCombine({"--version"}).out, std::string("Lumafold ") + projectVersion + "\n");
+    EXPECT_EQ(runCombine({"--version"}).out, std::string("Lumafold ") + buildVersion + "\n");
     EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
 }
 

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "app/Version.h"
+#include "tests/support/Qpdf.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace lumafold::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string versionLine(const fs::path& program)
+{
+    const auto result = runProcess({program.string(), "--version"});
+    EXPECT_EQ(result.exitCode, 0) << result.errors;
+    return result.output;
+}
+
+TEST(VersionTest, ABundleReportsItsInfoPlistAndAnyOtherBuildItsOwnVersion)
+{
+    EXPECT_EQ(versionLine(LUMAFOLD_EXECUTABLE), std::string("Lumafold ") + buildVersion + "\n");
+
+    TempDir root;
+    const auto bin = root / "Lumafold.app/Contents/bin";
+    fs::create_directories(bin);
+    fs::copy_file(LUMAFOLD_EXECUTABLE, bin / "lumafold");
+    fs::copy_file(LUMAFOLD_DESKTOP_EXECUTABLE, bin / "lumafold-desktop");
+    writeFile(root / "Lumafold.app/Contents/Info.plist",
+              R"(<?xml version="1.0"?><plist version="1.0"><dict><key>CFBundleIdentifier</key>)"
+              R"(<string>app.marlo.Lumafold</string><key>CFBundleShortVersionString</key>)"
+              R"(<string>7.1.2</string></dict></plist>)");
+    EXPECT_EQ(versionLine(bin / "lumafold"), "Lumafold 7.1.2\n");
+}
+
+} // namespace
+} // namespace lumafold::test

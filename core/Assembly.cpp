@@ -43,6 +43,8 @@ struct OpenSource
 class SourceCache
 {
 public:
+    explicit SourceCache(std::stop_token stop) : m_stop(std::move(stop)) {}
+
     OpenSource& open(const std::filesystem::path& url, engine::OutputDocument& output)
     {
         if (auto found = m_sources.find(url); found != m_sources.end()) {
@@ -53,10 +55,10 @@ public:
             if (document.isLocked()) {
                 throw LumafoldError::encrypted(url);
             }
-            const int count = document.pageCount();
+            const int count = document.pageCount(m_stop);
             // Stored before the output refers to it, so it stays open even if registering fails.
             auto& source = m_sources.emplace(url, OpenSource{std::move(document), -1, count}).first->second;
-            source.slot = output.addSource(source.document);
+            source.slot = output.addSource(source.document, m_stop);
             return source;
         } catch (const engine::FzError&) {
             throw LumafoldError::cannotRead(url);
@@ -66,6 +68,7 @@ public:
     void close() { m_sources.clear(); }
 
 private:
+    std::stop_token m_stop;
     std::map<std::filesystem::path, OpenSource> m_sources;
 };
 
@@ -112,7 +115,7 @@ std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata
     if (pages.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
         throw LumafoldError::cannotWrite();
     }
-    SourceCache cache;
+    SourceCache cache(stop);
     engine::OutputDocument output;
     std::set<std::filesystem::path> contributors;
     int firstSourceSlot = -1;

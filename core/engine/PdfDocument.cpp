@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/engine/PdfDocument.h"
 
+#include "core/LumafoldError.h"
 #include "core/engine/FzContext.h"
 #include "core/engine/PdfShim.h"
 
@@ -15,7 +16,21 @@ constexpr int notARegularFile = -1;
 
 [[noreturn]] void fail(const lf_error& error)
 {
+    if (error.code == LF_ERROR_CANCELLED) {
+        throw Cancelled();
+    }
     throw FzError(error.code, error.message);
+}
+
+int stopRequested(void* token) noexcept
+{
+    return static_cast<const std::stop_token*>(token)->stop_requested() ? 1 : 0;
+}
+
+// Valid while `stop` lives.
+lf_cancel cancelOn(const std::stop_token& stop)
+{
+    return lf_cancel{stop.stop_possible() ? stopRequested : nullptr, const_cast<std::stop_token*>(&stop)};
 }
 
 void check(int failed, const lf_error& error)
@@ -76,11 +91,12 @@ bool Document::isLocked() const
     return locked != 0;
 }
 
-int Document::pageCount() const
+int Document::pageCount(std::stop_token stop) const
 {
     lf_error error{};
     int count = 0;
-    check(lf_count_pages(threadContext(), m_doc, &count, &error), error);
+    const auto cancel = cancelOn(stop);
+    check(lf_count_pages(threadContext(), m_doc, &cancel, &count, &error), error);
     return count;
 }
 
@@ -149,11 +165,12 @@ OutputDocument::~OutputDocument()
     lf_output_drop(threadContext(), m_out);
 }
 
-int OutputDocument::addSource(const Document& source)
+int OutputDocument::addSource(const Document& source, std::stop_token stop)
 {
     lf_error error{};
     int slot = -1;
-    check(lf_output_add_source(threadContext(), m_out, source.raw(), &slot, &error), error);
+    const auto cancel = cancelOn(stop);
+    check(lf_output_add_source(threadContext(), m_out, source.raw(), &cancel, &slot, &error), error);
     return slot;
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ struct pdf_document;
 struct lf_output;
 
 // C++ face of MuPDF for the engine. Every object belongs to the thread that made it and uses
-// that thread's context; none may be handed to another thread. Failures throw FzError.
+// that thread's context; none may be handed to another thread. Failures throw FzError; a stop
+// requested while a whole document is walked throws Cancelled.
 namespace lumafold::engine {
 
 class FzError : public std::runtime_error
@@ -55,7 +57,8 @@ public:
     ~Document();
 
     bool isLocked() const;
-    int pageCount() const;
+    // Throws for a page tree that reaches an object twice.
+    int pageCount(std::stop_token stop = {}) const;
     // Every page's media box size before rotation; 0 by 0 for a page that cannot be found.
     std::vector<PageSize> mediaSizes() const;
     std::optional<std::string> title() const;
@@ -117,7 +120,7 @@ public:
     OutputDocument& operator=(const OutputDocument&) = delete;
     ~OutputDocument();
 
-    int addSource(const Document& source);
+    int addSource(const Document& source, std::stop_token stop = {});
     void appendPage(int sourceSlot, int index, int extraRotation);
     void appendBlank(PageSize size);
     // Copies annotations and form fields; takes the document information of infoSlot (-1: none).

@@ -37,12 +37,14 @@ struct lf_output
     int form_slot;   /* source whose form defaults (/DA, /DR) the output takes, or -1 */
 };
 
-/* The number of pages, not trusting a /Count larger than the document could hold. Throws. */
-int lf_page_count(fz_context* ctx, pdf_document* doc);
+/* The number of pages, not trusting a /Count larger than the document could hold. Throws, also
+   for a page tree that reaches an object twice, and FZ_ERROR_ABORT when `cancel` (may be NULL) asks. */
+int lf_page_count(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel);
 
 /* The page objects of a document in page order, in one pass over its page tree rather than a
-   lookup per page; an entry is NULL for a page that cannot be found. Free with fz_free. */
-pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count);
+   lookup per page; an entry is NULL for a page that cannot be found. Free with fz_free. Throws
+   as lf_page_count. */
+pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count, const lf_cancel* cancel);
 
 /* Fills *err from the error just caught. */
 void lf_catch_into(fz_context* ctx, lf_error* err);

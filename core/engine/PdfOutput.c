@@ -62,13 +62,13 @@ void lf_output_drop(fz_context* ctx, lf_output* out)
 
 /* Link targets name pages by object; one pass over the pages answers every later lookup.
    (MuPDF's own page tree cache leaks objects in this version once pages are copied.) */
-static void index_pages(fz_context* ctx, lf_source* s)
+static void index_pages(fz_context* ctx, lf_source* s, const lf_cancel* cancel)
 {
     int i;
     s->page_of_object = fz_malloc_array(ctx, s->xref_len > 0 ? s->xref_len : 1, int);
     for (i = 0; i < s->xref_len; i++)
         s->page_of_object[i] = -1;
-    s->pages = lf_collect_pages(ctx, s->doc, s->page_count);
+    s->pages = lf_collect_pages(ctx, s->doc, s->page_count, cancel);
     for (i = 0; i < s->page_count; i++)
     {
         int num = pdf_to_num(ctx, s->pages[i]);
@@ -77,7 +77,8 @@ static void index_pages(fz_context* ctx, lf_source* s)
     }
 }
 
-int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, int* slot, lf_error* err)
+int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, const lf_cancel* cancel, int* slot,
+                         lf_error* err)
 {
     fz_try(ctx)
     {
@@ -94,12 +95,12 @@ int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, int
         s->doc = src;
         out->source_count++; /* counted now so that drop releases whatever follows */
         s->map = pdf_new_graft_map(ctx, out->dst);
-        s->page_count = lf_page_count(ctx, src);
+        s->page_count = lf_page_count(ctx, src, cancel);
         s->first_output = fz_malloc_array(ctx, s->page_count > 0 ? s->page_count : 1, int);
         for (i = 0; i < s->page_count; i++)
             s->first_output[i] = -1;
         s->xref_len = pdf_xref_len(ctx, src);
-        index_pages(ctx, s);
+        index_pages(ctx, s, cancel);
         *slot = out->source_count - 1;
     }
     fz_catch(ctx)

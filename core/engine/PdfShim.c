@@ -9,6 +9,8 @@
 #include <mupdf/fitz.h>
 #include <mupdf/pdf.h>
 
+_Static_assert(LF_ERROR_CANCELLED == FZ_ERROR_ABORT, "the shim's cancellation code is MuPDF's");
+
 void lf_catch_into(fz_context* ctx, lf_error* err)
 {
     if (!err)
@@ -102,29 +104,103 @@ int lf_is_locked(fz_context* ctx, pdf_document* doc, int* locked, lf_error* err)
     return 0;
 }
 
-
-static void walk_page_tree(fz_context* ctx, pdf_obj* node, pdf_obj** pages, int count, int* found, int depth)
+static void check_cancel(fz_context* ctx, const lf_cancel* cancel)
 {
-    pdf_obj* kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
+    if (cancel && cancel->requested && cancel->requested(cancel->user))
+        fz_throw(ctx, FZ_ERROR_ABORT, "cancelled");
+}
+
+typedef struct
+{
+    pdf_obj* kids;
+    int next;
+} walk_level;
+
+typedef struct
+{
+    pdf_obj** pages; /* the first `count` pages found go here; may be NULL */
+    int count;
+    int found;
+    int xref_len;
+    unsigned char* reached; /* by object number */
+    walk_level* stack;
+    int depth, cap;
+    const lf_cancel* cancel;
+} page_walk;
+
+static int is_tree_node(fz_context* ctx, pdf_obj* node)
+{
     pdf_obj* type = pdf_dict_get(ctx, node, PDF_NAME(Type));
-    if (!pdf_name_eq(ctx, type, PDF_NAME(Pages)) && (type || !pdf_is_array(ctx, kids)))
+    return pdf_name_eq(ctx, type, PDF_NAME(Pages)) ||
+           (!type && pdf_is_array(ctx, pdf_dict_get(ctx, node, PDF_NAME(Kids))));
+}
+
+static void visit(fz_context* ctx, page_walk* w, pdf_obj* node)
+{
+    int num = pdf_to_num(ctx, node);
+    check_cancel(ctx, w->cancel);
+    if (num > 0 && num < w->xref_len)
     {
-        if (*found < count)
-            pages[*found] = node;
-        (*found)++;
+        if (w->reached[num])
+            fz_throw(ctx, FZ_ERROR_GENERIC, "object %d is reached twice in the page tree", num);
+        w->reached[num] = 1;
+    }
+    if (is_tree_node(ctx, node))
+    {
+        if (w->depth == w->cap)
+        {
+            int cap = w->cap ? w->cap * 2 : 16;
+            w->stack = fz_realloc_array(ctx, w->stack, cap, walk_level);
+            w->cap = cap;
+        }
+        w->stack[w->depth].kids = pdf_dict_get(ctx, node, PDF_NAME(Kids));
+        w->stack[w->depth].next = 0;
+        w->depth++;
         return;
     }
-    if (depth > 64 || pdf_mark_obj(ctx, node))
-        fz_throw(ctx, FZ_ERROR_GENERIC, "cycle in page tree");
+    if (w->pages && w->found < w->count)
+        w->pages[w->found] = node;
+    if (w->found == INT_MAX)
+        fz_throw(ctx, FZ_ERROR_GENERIC, "too many pages");
+    w->found++;
+}
+
+static void walk_from(fz_context* ctx, page_walk* w, pdf_obj* root)
+{
+    if (!root)
+        return;
+    visit(ctx, w, root);
+    while (w->depth > 0)
+    {
+        walk_level* level = &w->stack[w->depth - 1];
+        if (level->next < pdf_array_len(ctx, level->kids))
+            visit(ctx, w, pdf_array_get(ctx, level->kids, level->next++));
+        else
+            w->depth--;
+    }
+}
+
+/* Every object is reached at most once, so the walk is bounded by the size of the file. An object
+   reached twice, through a cycle or because two parents list it, would have its pages counted over
+   and over (a few hundred bytes can describe billions of pages): the tree is damaged, and the walk
+   fails. Pages are taken in order, without trusting any /Count. */
+static void walk_page_tree(fz_context* ctx, pdf_document* doc, page_walk* w)
+{
+    w->found = 0;
+    w->depth = w->cap = 0;
+    w->stack = NULL;
+    w->xref_len = pdf_xref_len(ctx, doc);
+    w->reached = fz_calloc(ctx, w->xref_len > 0 ? w->xref_len : 1, 1);
     fz_try(ctx)
     {
-        int i, n = pdf_array_len(ctx, kids);
-        for (i = 0; i < n; i++)
-            walk_page_tree(ctx, pdf_array_get(ctx, kids, i), pages, count, found, depth + 1);
+        walk_from(ctx, w, pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages"));
     }
     fz_always(ctx)
     {
-        pdf_unmark_obj(ctx, node);
+        fz_free(ctx, w->stack);
+        fz_free(ctx, w->reached);
+        w->stack = NULL;
+        w->reached = NULL;
     }
     fz_catch(ctx)
     {
@@ -132,25 +208,30 @@ static void walk_page_tree(fz_context* ctx, pdf_obj* node, pdf_obj** pages, int 
     }
 }
 
-int lf_page_count(fz_context* ctx, pdf_document* doc)
+int lf_page_count(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel)
 {
     int claimed = pdf_count_pages(ctx, doc);
+    page_walk w = {0};
+    w.cancel = cancel;
+    /* Walked even when the count looks plausible, so that a damaged tree is refused on opening
+       rather than halfway through putting pages together. */
+    walk_page_tree(ctx, doc, &w);
     /* Every page is an object of its own, so a /Count beyond the number of objects is a lie
        that would have us allocate for billions of pages; count the pages that exist. */
-    if (claimed > pdf_xref_len(ctx, doc))
-    {
-        int found = 0;
-        walk_page_tree(ctx, pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages"), NULL, 0, &found, 0);
-        claimed = found;
-    }
+    if (claimed > w.xref_len)
+        claimed = w.found;
+    /* A file that had to be pieced together and came out without pages has lost them (a file cut
+       short loses its catalog first): it is damaged, not empty. */
+    if (claimed < 1 && pdf_was_repaired(ctx, doc))
+        fz_throw(ctx, FZ_ERROR_GENERIC, "repaired, and no pages left");
     return claimed;
 }
 
-int lf_count_pages(fz_context* ctx, pdf_document* doc, int* count, lf_error* err)
+int lf_count_pages(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel, int* count, lf_error* err)
 {
     fz_try(ctx)
     {
-        *count = lf_page_count(ctx, doc);
+        *count = lf_page_count(ctx, doc, cancel);
     }
     fz_catch(ctx)
     {
@@ -160,12 +241,13 @@ int lf_count_pages(fz_context* ctx, pdf_document* doc, int* count, lf_error* err
     return 0;
 }
 
-static void lookup_each_page(fz_context* ctx, pdf_document* doc, pdf_obj** pages, int count)
+static void lookup_each_page(fz_context* ctx, pdf_document* doc, pdf_obj** pages, int count, const lf_cancel* cancel)
 {
     int i;
     fz_var(i);
     for (i = 0; i < count; i++)
     {
+        check_cancel(ctx, cancel);
         fz_try(ctx)
         {
             pages[i] = pdf_lookup_page_obj(ctx, doc, i);
@@ -178,28 +260,28 @@ static void lookup_each_page(fz_context* ctx, pdf_document* doc, pdf_obj** pages
     }
 }
 
-pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count)
+pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count, const lf_cancel* cancel)
 {
     pdf_obj** pages = fz_calloc(ctx, count > 0 ? count : 1, sizeof(pdf_obj*));
-    int found = 0;
     fz_try(ctx)
     {
-        walk_page_tree(ctx, pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages"), pages, count, &found, 0);
-        if (found != count)
-            fz_throw(ctx, FZ_ERROR_GENERIC, "page count does not match the page tree");
+        page_walk w = {0};
+        w.pages = pages;
+        w.count = count;
+        w.cancel = cancel;
+        walk_page_tree(ctx, doc, &w);
+        if (w.found != count)
+        {
+            /* MuPDF finds pages by the counts of the nodes on the way; where those disagree with the
+               tree, ask it page by page, so that every page is the one its picture shows. */
+            memset(pages, 0, (size_t)(count > 0 ? count : 1) * sizeof(pdf_obj*));
+            lookup_each_page(ctx, doc, pages, count, cancel);
+        }
     }
     fz_catch(ctx)
     {
-        /* MuPDF knows how to make sense of odd trees; ask it page by page. */
-        fz_try(ctx)
-        {
-            lookup_each_page(ctx, doc, pages, count);
-        }
-        fz_catch(ctx)
-        {
-            fz_free(ctx, pages);
-            fz_rethrow(ctx);
-        }
+        fz_free(ctx, pages);
+        fz_rethrow(ctx);
     }
     return pages;
 }
@@ -212,7 +294,7 @@ int lf_media_sizes(fz_context* ctx, pdf_document* doc, int count, float* sizes, 
     fz_try(ctx)
     {
         int i;
-        pages = lf_collect_pages(ctx, doc, count);
+        pages = lf_collect_pages(ctx, doc, count, NULL);
         for (i = 0; i < count; i++)
         {
             fz_rect box = pdf_to_rect(ctx, pdf_dict_get_inheritable(ctx, pages[i], PDF_NAME(MediaBox)));

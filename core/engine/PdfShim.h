@@ -23,6 +23,16 @@ typedef struct lf_error
     char message[160];
 } lf_error;
 
+/* Asked between the steps of a walk over a whole document; a non-zero answer ends the walk, and
+   the function that made it fails with LF_ERROR_CANCELLED. */
+typedef struct lf_cancel
+{
+    int (*requested)(void* user);
+    void* user;
+} lf_cancel;
+
+#define LF_ERROR_CANCELLED 6 /* MuPDF's FZ_ERROR_ABORT */
+
 void lf_silence(fz_context* ctx);
 int lf_register_handlers(fz_context* ctx);
 
@@ -30,7 +40,8 @@ int lf_open_file(fz_context* ctx, const char* path, pdf_document** doc, lf_error
 int lf_open_memory(fz_context* ctx, const unsigned char* data, size_t len, pdf_document** doc, lf_error* err);
 void lf_drop_document(fz_context* ctx, pdf_document* doc);
 int lf_is_locked(fz_context* ctx, pdf_document* doc, int* locked, lf_error* err);
-int lf_count_pages(fz_context* ctx, pdf_document* doc, int* count, lf_error* err);
+/* Fails for a page tree that reaches an object twice (damaged). */
+int lf_count_pages(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel, int* count, lf_error* err);
 /* Width and height of every page's (possibly inherited) media box, before rotation, into
    sizes[2 * index] and sizes[2 * index + 1]; 0 by 0 for a page that cannot be found. */
 int lf_media_sizes(fz_context* ctx, pdf_document* doc, int count, float* sizes, lf_error* err);
@@ -49,7 +60,8 @@ void lf_drop_pixmap(fz_context* ctx, fz_pixmap* pixmap);
 int lf_output_new(fz_context* ctx, lf_output** out, lf_error* err);
 void lf_output_drop(fz_context* ctx, lf_output* out);
 /* Registers an open source document (owned by the caller, kept open until the output is dropped). */
-int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, int* slot, lf_error* err);
+int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, const lf_cancel* cancel, int* slot,
+                         lf_error* err);
 int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, int extra_rotation, lf_error* err);
 int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float height, lf_error* err);
 /* Copies annotations and form fields, then the /Info of source `info_slot` (-1: no /Info at all). */

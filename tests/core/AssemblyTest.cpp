@@ -4,6 +4,7 @@
 #include "tests/support/Qpdf.h"
 
 #include <cmath>
+#include <thread>
 
 using namespace lumafold;
 using namespace lumafold::test;
@@ -185,4 +186,22 @@ TEST(Assembly, RepairsABrokenCrossReferenceTable)
     writeFile(damaged, withBrokenXref(makePdf(PdfLayout{.pages = {PageLayout{}, PageLayout{}, PageLayout{}}})));
     const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(damaged, 2)}, false), "out.pdf");
     EXPECT_TRUE(qpdf::checkPasses(out));
+}
+
+TEST(Assembly, AStopEndsAWalkOverAPageTree)
+{
+    // A /Count one short of the tree has every page looked up on its own, which in a long flat tree
+    // is seconds of work before the first page is placed.
+    TempDir dir;
+    constexpr int pages = 12000;
+    auto pdf = makePdf(PdfLayout{.pages = std::vector<PageLayout>(pages)});
+    const auto count = "/Count " + std::to_string(pages);
+    pdf.replace(pdf.find(count), count.size(), "/Count " + std::to_string(pages - 1));
+    writeFile(dir / "long.pdf", pdf);
+    std::stop_source stop;
+    const std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop.request_stop();
+    });
+    EXPECT_THROW(LumafoldEngine::assemble({sourcePage(dir / "long.pdf", 0)}, false, stop.get_token()), Cancelled);
 }

@@ -222,3 +222,39 @@ TEST(Thumbnail, BatchAndThreadsGiveTheSamePictures)
     }
     EXPECT_EQ(LumafoldEngine::thumbnailsData(many, 360, 3), expected);
 }
+
+TEST(Inspect, APageTreeThatReachesAnObjectTwiceIsDamaged)
+{
+    // Every node lists its child twice: 2^25 pages in 27 objects. Believed, this took minutes and
+    // gigabytes, and with /Count 1 at the root every use still walked all the leaves.
+    TempDir dir;
+    for (const long long rootCount : {1LL << 25, 1LL}) {
+        SCOPED_TRACE(rootCount);
+        const auto pdf = dir / ("doubled-" + std::to_string(rootCount) + ".pdf");
+        writeFile(pdf, makeDoubledPageTree(25, rootCount));
+        EXPECT_EQ(engineError([&] { LumafoldEngine::inspect(pdf); }), LumafoldError::cannotRead(pdf));
+        EXPECT_EQ(engineError([&] { LumafoldEngine::descriptors(pdf); }), LumafoldError::cannotRead(pdf));
+        EXPECT_EQ(engineError([&] { LumafoldEngine::assemble({sourcePage(pdf, 0)}, false); }),
+                  LumafoldError::cannotRead(pdf));
+        EXPECT_EQ(LumafoldEngine::thumbnailData(sourcePage(pdf, 0), 100), std::nullopt);
+    }
+}
+
+TEST(Inspect, AFileCutShortIsDamagedNotEmpty)
+{
+    // The catalog comes last and one long content stream fills most of the file, so every cut
+    // falls inside the stream and loses the page tree: what is left repairs to a file without
+    // pages, yet it is a damaged file, not an empty one.
+    TempDir dir;
+    const auto whole = makePdf(PdfLayout{.pages = {PageLayout{.label = std::string(8000, 'x')}}, .catalogLast = true});
+    for (const int percent : {10, 50, 90}) {
+        SCOPED_TRACE(percent);
+        const auto pdf = dir / ("cut-" + std::to_string(percent) + ".pdf");
+        writeFile(pdf, whole.substr(0, whole.size() * static_cast<std::size_t>(percent) / 100));
+        EXPECT_EQ(engineError([&] { LumafoldEngine::inspect(pdf); }), LumafoldError::cannotRead(pdf));
+        EXPECT_EQ(engineError([&] { LumafoldEngine::assemble({sourcePage(pdf, 0)}, false); }),
+                  LumafoldError::cannotRead(pdf));
+    }
+    writeFile(dir / "whole.pdf", whole);
+    EXPECT_EQ(LumafoldEngine::inspect(dir / "whole.pdf").pageCount, 1);
+}

@@ -51,13 +51,15 @@ public:
     int placeholder() { return add(""); }
     void set(int object, std::string body) { m_objects[static_cast<size_t>(object - 1)] = std::move(body); }
 
-    std::string finish(int root, int info) const
+    // `lastFirst`: the objects in the file in the reverse order of their numbers.
+    std::string finish(int root, int info, bool lastFirst = false) const
     {
         std::ostringstream out;
         out << "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-        std::vector<std::streamoff> offsets;
-        for (size_t i = 0; i < m_objects.size(); ++i) {
-            offsets.push_back(out.tellp());
+        std::vector<std::streamoff> offsets(m_objects.size());
+        for (size_t n = 0; n < m_objects.size(); ++n) {
+            const size_t i = lastFirst ? m_objects.size() - 1 - n : n;
+            offsets[i] = out.tellp();
             out << (i + 1) << " 0 obj\n" << m_objects[i] << "\nendobj\n";
         }
         const auto xref = out.tellp();
@@ -266,7 +268,7 @@ std::string makePdf(const PdfLayout& layout)
     }
     w.set(catalog, cat + " >>");
     const int info = layout.title ? w.add("<< /Title " + pdfString(*layout.title) + " /Author (Tester) >>") : 0;
-    return w.finish(catalog, info);
+    return w.finish(catalog, info, layout.catalogLast);
 }
 
 std::filesystem::path writePdf(const std::filesystem::path& path, const PdfLayout& layout)
@@ -297,6 +299,31 @@ std::string withBrokenXref(const std::string& pdf)
         broken.replace(start, 10, digits);
     }
     return broken;
+}
+
+std::string makeDoubledPageTree(int depth, long long rootCount)
+{
+    Writer w;
+    const int catalog = w.placeholder();
+    std::vector<int> nodes;
+    for (int level = 0; level < depth; ++level) {
+        nodes.push_back(w.placeholder());
+    }
+    const int content = w.add(stream("", "0 0 1 rg 10 10 50 50 re f"));
+    const int page = w.add("<< /Type /Page /Parent " + ref(nodes.back()) + " /MediaBox [0 0 200 200] /Contents " +
+                           ref(content) + " >>");
+    for (int level = 0; level < depth; ++level) {
+        const int child = level + 1 < depth ? nodes[static_cast<size_t>(level + 1)] : page;
+        const long long count = level == 0 ? rootCount : 1LL << (depth - level);
+        std::string node =
+            "<< /Type /Pages /Count " + std::to_string(count) + " /Kids [" + ref(child) + " " + ref(child) + "]";
+        if (level > 0) {
+            node += " /Parent " + ref(nodes[static_cast<size_t>(level - 1)]);
+        }
+        w.set(nodes[static_cast<size_t>(level)], node + " >>");
+    }
+    w.set(catalog, "<< /Type /Catalog /Pages " + ref(nodes.front()) + " >>");
+    return w.finish(catalog, 0);
 }
 
 } // namespace lumafold::test

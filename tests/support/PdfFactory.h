@@ -65,6 +65,8 @@ struct PdfLayout
     // /MediaBox and /Rotate of the first page are put on the /Pages node and left off every page.
     bool inheritBoxAndRotation = false;
     bool xmpMetadata = false; // /Metadata streams on the catalog and on every page
+    // Objects written in reverse, the catalog and page tree last, as many writers place them.
+    bool catalogLast = false;
 };
 
 std::string makePdf(const PdfLayout& layout);
@@ -74,5 +76,9 @@ std::filesystem::path writeSimplePdf(const std::filesystem::path& path, int coun
                                      double height = 792);
 // The same PDF with every cross-reference offset pointing at the wrong place.
 std::string withBrokenXref(const std::string& pdf);
+// A page tree in which every /Pages node lists the same child twice, `depth` nodes deep above a
+// single page object: 2^depth pages in a few hundred bytes. The root claims `rootCount` pages,
+// every other node its true count.
+std::string makeDoubledPageTree(int depth, long long rootCount);
 
 } // namespace lumafold::test

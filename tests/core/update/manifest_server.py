@@ -2,27 +2,29 @@
 # SPDX-License-Identifier: AGPL-3.0-or-later
 """Loopback HTTP and HTTPS server for the update check tests.
 
-Prints one JSON line with its ports ({"http": .., "https": .., "silent": ..}) and serves until
-its standard input closes, so it never outlives the test process that started it.
+Usage: manifest_server.py FOLDER OPENSSL. Makes a certificate for 127.0.0.1 in FOLDER/cert.pem, writes
+its ports to FOLDER/ports.json ({"http": .., "https": .., "silent": ..}) once it listens, and
+serves until its standard input closes, so it never outlives the test process that started it.
 
 Paths (the same on both listeners):
-  /respond?status=N&body=TEXT   status N with TEXT as body (no body for 1xx, 204, 304)
-  /redirect?status=N&to=URL     status N (default 302) with Location URL
-  /chain?hops=N&to=URL          N redirects in a row on this listener, then to URL
-  /sized?bytes=N&length=0|1     200 with a valid manifest padded to exactly N bytes; with
-                                length=0 no Content-Length is sent and the close ends the body
+  /manifest/STATUS               STATUS with the manifest of version 2.1.0 (no body for 1xx, 204, 304)
+  /redirect/STATUS/LOCATION      STATUS with the rest of the request target as Location
+  /chain/N/LOCATION              N redirects in a row on this listener, then to LOCATION
+  /sized/BYTES[/unannounced]     200 with a manifest of version 9.0 padded to exactly BYTES; when
+                                 unannounced, no Content-Length is sent and the close ends the body
 The "silent" port accepts connections and never answers.
 """
 
-import argparse
 import http.server
 import json
+import os
 import socket
 import ssl
+import subprocess
 import sys
 import threading
-import urllib.parse
 
+MANIFEST = b'{"version": "2.1.0", "url": "https://downloads.example.com/lumafold/Lumafold-2.1.0.zip", "notes": "Faster previews."}'
 SIZED_MANIFEST = b'{"version": "9.0", "url": "https://downloads.example.com/lumafold-9.0.zip"}'
 
 
@@ -34,25 +36,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
     def do_GET(self):
-        url = urllib.parse.urlsplit(self.path)
-        query = {key: values[0] for key, values in urllib.parse.parse_qs(url.query, keep_blank_values=True).items()}
-        if url.path == "/respond":
-            self.respond(int(query.get("status", "200")), query.get("body", "").encode("utf-8"))
-        elif url.path == "/redirect":
-            self.redirect(int(query.get("status", "302")), query["to"])
-        elif url.path == "/chain":
-            hops = int(query["hops"])
-            if hops <= 0:
-                self.redirect(302, query["to"])
-            else:
-                rest = urllib.parse.urlencode({"hops": hops - 1, "to": query["to"]})
-                self.redirect(302, "/chain?" + rest)
-        elif url.path == "/sized":
-            size = int(query["bytes"])
-            body = SIZED_MANIFEST + b" " * (size - len(SIZED_MANIFEST))
+        parts = self.path.split("/", 3) + ["", ""]
+        kind, number, rest = parts[1], parts[2], parts[3]
+        if kind == "manifest":
+            self.respond(int(number), MANIFEST)
+        elif kind == "redirect":
+            self.redirect(int(number), rest)
+        elif kind == "chain":
+            hops = int(number)
+            self.redirect(302, rest if hops <= 0 else "/chain/%d/%s" % (hops - 1, rest))
+        elif kind == "sized":
+            body = SIZED_MANIFEST + b" " * (int(number) - len(SIZED_MANIFEST))
             self.send_response(200)
-            self.send_header("Content-Type", "application/json")
-            if query.get("length", "1") == "1":
+            if rest != "unannounced":
                 self.send_header("Content-Length", str(len(body)))
             self.end_headers()
             self.wfile.write(body)
@@ -84,34 +80,29 @@ class QuietServer(http.server.ThreadingHTTPServer):
         pass
 
 
-def serve(server):
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-
-
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--cert", required=True)
-    parser.add_argument("--key", required=True)
-    args = parser.parse_args()
+    folder = sys.argv[1]
+    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    subprocess.run([sys.argv[2], "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                    "-nodes", "-days", "2", "-subj", "/CN=localhost", "-addext",
+                    "subjectAltName=IP:127.0.0.1,DNS:localhost", "-keyout", key, "-out", cert],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     plain = QuietServer(("127.0.0.1", 0), Handler)
     secure = QuietServer(("127.0.0.1", 0), Handler)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(args.cert, args.key)
+    context.load_cert_chain(cert, key)
     secure.socket = context.wrap_socket(secure.socket, server_side=True)
-
     silent = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     silent.bind(("127.0.0.1", 0))
     silent.listen(16)
+    for server in (plain, secure):
+        threading.Thread(target=server.serve_forever, daemon=True).start()
 
-    serve(plain)
-    serve(secure)
-    ports = {
-        "http": plain.server_address[1],
-        "https": secure.server_address[1],
-        "silent": silent.getsockname()[1],
-    }
-    print(json.dumps(ports), flush=True)
+    ports = {"http": plain.server_address[1], "https": secure.server_address[1], "silent": silent.getsockname()[1]}
+    with open(os.path.join(folder, "ports.tmp"), "w") as out:
+        json.dump(ports, out)
+    os.rename(os.path.join(folder, "ports.tmp"), os.path.join(folder, "ports.json"))
 
     # Ends when the test process closes the pipe or dies.
     sys.stdin.buffer.read()

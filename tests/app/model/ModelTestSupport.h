@@ -2,27 +2,25 @@
 #pragma once
 
 #include "app/model/AppModel.h"
-#include "app/model/Dialogs.h"
 #include "app/model/FileLocations.h"
+#include "core/LumafoldEngine.h"
+#include "tests/support/PageWidths.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTest>
-#include <QUrl>
+#include <QThreadPool>
 
-#include <chrono>
-#include <condition_variable>
-#include <filesystem>
-#include <functional>
-#include <memory>
+#include <atomic>
 #include <mutex>
-#include <utility>
-#include <vector>
+#include <thread>
 
 namespace lumafold::test {
 
-// Records what the model asks; each answer is given once, and after it the user cancels.
+// Records what the model asks; each answer is given once, and after it the user
+// cancels.
 class ScriptedDialogs : public Dialogs
 {
 public:
@@ -47,8 +45,8 @@ public:
     void openUrl(const QUrl&) override {}
 };
 
-// The engine's assemble, recording each call as it starts. While held, a call then waits until it
-// is released or asked to stop.
+// The engine's assemble, recording each call as it starts. While `held`, a call
+// then waits until it is released or asked to stop.
 class RecordingAssembler
 {
 public:
@@ -59,43 +57,120 @@ public:
         std::chrono::steady_clock::time_point start;
     };
 
-    AppModel::Assembler function();
-    std::vector<Call> calls() const;
-    void setHeld(bool held);
+    AppModel::Assembler function()
+    {
+        return [this](const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_calls.push_back({pages, removeMetadata, std::chrono::steady_clock::now()});
+            }
+            while (held && !stop.stop_requested()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return LumafoldEngine::assemble(pages, removeMetadata, std::move(stop));
+        };
+    }
+    std::vector<Call> calls() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+    std::atomic<bool> held = false;
 
 private:
     mutable std::mutex m_mutex;
-    std::condition_variable_any m_released;
     std::vector<Call> m_calls;
-    bool m_held = false;
 };
 
-inline QUrl fileUrl(const std::filesystem::path& path)
+// gtest_main owns main(), so the application lives in a global environment.
+struct QtApplication : ::testing::Environment
 {
-    return FileLocations::toUrl(path);
+    void SetUp() override { app.emplace(argc, argv); }
+    void TearDown() override
+    {
+        QThreadPool::globalInstance()->waitForDone();
+        app.reset();
+    }
+    int argc = 1;
+    char* argv[2] = {const_cast<char*>("model_tests"), nullptr};
+    std::optional<QCoreApplication> app;
+};
+inline auto* const application = ::testing::AddGlobalTestEnvironment(new QtApplication);
+
+inline QList<QUrl> urls(std::initializer_list<std::filesystem::path> paths)
+{
+    QList<QUrl> result;
+    for (const auto& path : paths) {
+        result.append(FileLocations::toUrl(path));
+    }
+    return result;
 }
-QList<QUrl> fileUrls(std::initializer_list<std::filesystem::path> paths);
 
-// `count` pages whose widths (firstWidth, firstWidth + 10, ...) tell them apart in any output.
-std::filesystem::path writeWidthsPdf(const std::filesystem::path& path, int count, double firstWidth = 100);
-std::vector<double> pageWidths(const std::filesystem::path& pdf);
-std::vector<double> cardWidths(const AppModel& model); // from the cards' files, for checking order
-
-// Each test's model runs with its assembler; background work ends before the next test.
+// Each test's model runs with its assembler; background work ends before the
+// next test.
 class ModelTest : public ::testing::Test
 {
 protected:
-    AppModel& model();
+    AppModel& model()
+    {
+        if (!m_model) {
+            m_model = std::make_unique<AppModel>(dialogs, assembler.function());
+        }
+        return *m_model;
+    }
     // Adds and waits until the load has been applied.
-    void addAndWait(const QList<QUrl>& locations);
-    void waitForPreview() { waitWhile(&AppModel::isRenderingPreview); }
-    void waitForExport() { waitWhile(&AppModel::isExporting); }
-    void waitWhile(bool (AppModel::*busy)() const);
-    // Holds the assembler, and returns once the assembly that `start` asks for waits at its start.
-    void holdAssembly(const std::function<void()>& start);
+    void add(const QList<QUrl>& locations)
+    {
+        model().add(locations);
+        waitWhile(&AppModel::isLoading);
+    }
+    // Adds cards.pdf, whose pages have these widths.
+    void addCards(const std::vector<double>& widths)
+    {
+        add(urls({writeWidthsPdf(dir / "cards.pdf", widths)}));
+        ASSERT_EQ(cardWidths(), widths);
+    }
+    void waitWhile(bool (AppModel::*busy)() const)
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !(model().*busy)(); }, 120'000));
+    }
+    // Holds the assembler, and returns once the assembly that `start` asks for
+    // waits at its start.
+    void holdAssembly(const std::function<void()>& start)
+    {
+        const auto started = assembler.calls().size() + 1;
+        assembler.held = true;
+        start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return assembler.calls().size() == started; }, 10'000));
+    }
     QUuid id(int position) { return model().pages().at(position).id; }
-    void select(std::initializer_list<int> positions);
-    void TearDown() override;
+    void select(std::initializer_list<int> positions)
+    {
+        QSet<QUuid> chosen;
+        for (const int position : positions) {
+            chosen.insert(id(position));
+        }
+        model().setSelection(chosen);
+    }
+    // The widths of the cards' pages, read from their files: the order of the
+    // cards.
+    std::vector<double> cardWidths()
+    {
+        std::vector<double> widths;
+        for (const PageItem& card : model().pages()) {
+            const PageContent& content = card.descriptor.content;
+            widths.push_back(content.isBlank() ? content.blankSize().width
+                                               : pageWidths(content.sourcePage().url).at(content.sourcePage().index));
+        }
+        return widths;
+    }
+    void TearDown() override
+    {
+        assembler.held = false;
+        m_model.reset();
+        QThreadPool::globalInstance()->waitForDone();
+    }
 
     TempDir dir;
     ScriptedDialogs dialogs;

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "app/model/ThumbnailStore.h"
 #include "core/LumafoldEngine.h"
-#include "tests/app/model/ModelTestSupport.h"
 #include "tests/support/PdfFactory.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
 
 #include <QImage>
 

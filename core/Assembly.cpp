@@ -132,7 +132,7 @@ std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata
             }
         } else {
             try {
-                output.appendBlank(page.content.blankSize());
+                output.appendBlank(page.content.blankSize(), rotationForEngine(page.rotation));
             } catch (const engine::FzError&) {
                 throw LumafoldError::cannotWrite();
             }

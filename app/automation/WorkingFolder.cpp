@@ -152,22 +152,6 @@ bool looksLikePdf(int fd)
     return got > 0 && std::string_view(start, static_cast<std::size_t>(got)).find("%PDF-") != std::string_view::npos;
 }
 
-// Never replaces an existing file, even in our own folder.
-int renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to)
-{
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return errno;
-    }
-    if (::link(from.c_str(), to.c_str()) != 0) {
-        return errno;
-    }
-    ::unlink(from.c_str());
-    return 0;
-}
-
 std::string copyFailed(const std::filesystem::path& source, int error)
 {
     return displayName(source.filename().string()) + " could not be copied: " + std::strerror(error) + ".";
@@ -230,7 +214,8 @@ std::filesystem::path WorkingFolder::copyIn(const std::filesystem::path& source,
         error = errno;
     }
     if (error == 0) {
-        error = renameNoReplace(side, target);
+        // Never replaces an existing file, even in our own folder.
+        error = FileOps::moveNoReplace(side, target) ? 0 : errno;
     }
     if (error != 0) {
         ::unlink(side.c_str());

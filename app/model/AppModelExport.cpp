@@ -139,8 +139,10 @@ void AppModel::runExport(ExportRequest request)
                     return ExportOutcome{written, std::nullopt, false};
                 }
                 const PagesResult result = assemble(request.pages, request.removeMetadata, stop);
-                const QUrl destination = uniqueDestination(request.folder, request.baseName);
-                const fs::path file = LumafoldEngine::write(result, FileLocations::toPath(destination));
+                const fs::path file =
+                    FileLocations::writeUnderFreeName(folder, request.baseName, [&](const fs::path& destination) {
+                        return LumafoldEngine::write(result, destination);
+                    });
                 return ExportOutcome{{FileLocations::toUrl(file)}, std::nullopt, false};
             } catch (const Cancelled&) {
                 return ExportOutcome{{}, std::nullopt, true};
@@ -156,21 +158,7 @@ void AppModel::runExport(ExportRequest request)
 
 QUrl AppModel::uniqueDestination(const QUrl& folder, const QString& baseName)
 {
-    const fs::path directory = FileLocations::toPath(folder);
-    const auto taken = [](const fs::path& candidate) {
-        std::error_code error;
-        const fs::file_type type = fs::symlink_status(candidate, error).type();
-        // A dangling link blocks the name as well; a failed look-up (no search permission) does
-        // not, or no name would ever be free.
-        return type != fs::file_type::not_found && type != fs::file_type::none;
-    };
-    fs::path candidate = directory / QFile::encodeName(baseName + QStringLiteral(".pdf")).toStdString();
-    for (qint64 n = 2; taken(candidate); ++n) {
-        candidate =
-            directory /
-            QFile::encodeName(baseName + QLatin1Char(' ') + QString::number(n) + QStringLiteral(".pdf")).toStdString();
-    }
-    return FileLocations::toUrl(candidate);
+    return FileLocations::toUrl(FileLocations::uniqueDestination(FileLocations::toPath(folder), baseName));
 }
 
 void AppModel::revealOutput()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "app/model/FileLocations.h"
 
+#include "core/LumafoldError.h"
+
 #include <QFile>
 
 #include <set>
@@ -142,6 +144,39 @@ std::vector<fs::path> collectPdfFiles(const std::vector<fs::path>& locations)
         }
     }
     return unique;
+}
+
+fs::path uniqueDestination(const fs::path& folder, const QString& baseName)
+{
+    const auto taken = [](const fs::path& candidate) {
+        std::error_code error;
+        const fs::file_type type = fs::symlink_status(candidate, error).type();
+        // A dangling link blocks the name as well; a failed look-up (no search permission) does
+        // not, or no name would ever be free.
+        return type != fs::file_type::not_found && type != fs::file_type::none;
+    };
+    fs::path candidate = folder / QFile::encodeName(baseName + QStringLiteral(".pdf")).toStdString();
+    for (qint64 n = 2; taken(candidate); ++n) {
+        candidate =
+            folder /
+            QFile::encodeName(baseName + QLatin1Char(' ') + QString::number(n) + QStringLiteral(".pdf")).toStdString();
+    }
+    return candidate;
+}
+
+fs::path writeUnderFreeName(const fs::path& folder, const QString& baseName,
+                            const std::function<fs::path(const fs::path&)>& write)
+{
+    // Bounded, in case something keeps taking every name as soon as it is chosen.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return write(uniqueDestination(folder, baseName));
+        } catch (const LumafoldError& error) {
+            if (error.kind() != LumafoldError::Kind::destinationExists || attempt == 100) {
+                throw;
+            }
+        }
+    }
 }
 
 } // namespace lumafold::FileLocations

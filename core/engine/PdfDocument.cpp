@@ -180,11 +180,11 @@ void OutputDocument::appendPage(int sourceSlot, int index, int extraRotation)
     check(lf_output_append_page(threadContext(), m_out, sourceSlot, index, extraRotation, &error), error);
 }
 
-void OutputDocument::appendBlank(PageSize size)
+void OutputDocument::appendBlank(PageSize size, int rotation)
 {
     lf_error error{};
     check(lf_output_append_blank(threadContext(), m_out, static_cast<float>(size.width),
-                                 static_cast<float>(size.height), &error),
+                                 static_cast<float>(size.height), rotation, &error),
           error);
 }
 

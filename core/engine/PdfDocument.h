@@ -122,7 +122,7 @@ public:
 
     int addSource(const Document& source, std::stop_token stop = {});
     void appendPage(int sourceSlot, int index, int extraRotation);
-    void appendBlank(PageSize size);
+    void appendBlank(PageSize size, int rotation);
     // Copies annotations and form fields; takes the document information of infoSlot (-1: none).
     void finish(int infoSlot);
     // After this the sources may be closed; no page can be added any more.

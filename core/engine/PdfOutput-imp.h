@@ -46,6 +46,9 @@ int lf_page_count(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel);
    as lf_page_count. */
 pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count, const lf_cancel* cancel);
 
+/* A page's own (possibly inherited) turn as the renderer shows it: 0, 90, 180 or 270. */
+int lf_page_rotation(fz_context* ctx, pdf_obj* page);
+
 /* Fills *err from the error just caught. */
 void lf_catch_into(fz_context* ctx, lf_error* err);
 

@@ -157,8 +157,7 @@ int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, 
             if (value)
                 pdf_dict_put_drop(ctx, page_dict, copied_keys[i], pdf_graft_mapped_object(ctx, s->map, value));
         }
-        rotation = normalized(pdf_to_int(ctx, pdf_dict_get_inheritable(ctx, src_page, PDF_NAME(Rotate))) +
-                              extra_rotation);
+        rotation = normalized(lf_page_rotation(ctx, src_page) + extra_rotation);
         if (rotation)
             pdf_dict_put_int(ctx, page_dict, PDF_NAME(Rotate), rotation);
         ref = pdf_add_object(ctx, out->dst, page_dict);
@@ -180,7 +179,7 @@ int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, 
     return 0;
 }
 
-int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float height, lf_error* err)
+int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float height, int rotation, lf_error* err)
 {
     fz_buffer* contents = NULL;
     pdf_obj* resources = NULL;
@@ -196,7 +195,7 @@ int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float h
         contents = fz_new_buffer(ctx, 64);
         fz_append_printf(ctx, contents, "1 g 0 0 %g %g re f\n", width, height);
         resources = pdf_new_dict(ctx, out->dst, 1);
-        ref = pdf_add_page(ctx, out->dst, fz_make_rect(0, 0, width, height), 0, resources, contents);
+        ref = pdf_add_page(ctx, out->dst, fz_make_rect(0, 0, width, height), normalized(rotation), resources, contents);
         push_page(ctx, out, -1, NULL, ref);
         ref = NULL;
     }

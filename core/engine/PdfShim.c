@@ -104,6 +104,19 @@ int lf_is_locked(fz_context* ctx, pdf_document* doc, int* locked, lf_error* err)
     return 0;
 }
 
+/* Turns of 90 degrees as MuPDF draws a page: its /Rotate read as an integer, then snapped to the
+   nearest quarter turn, halves upwards. Kept here so that the output page carries the turn its
+   picture shows. */
+int lf_page_rotation(fz_context* ctx, pdf_obj* page)
+{
+    long long rotate = pdf_to_int(ctx, pdf_dict_get_inheritable(ctx, page, PDF_NAME(Rotate)));
+    rotate %= 360;
+    if (rotate < 0)
+        rotate += 360;
+    rotate = 90 * ((rotate + 45) / 90);
+    return rotate >= 360 ? 0 : (int)rotate;
+}
+
 static void check_cancel(fz_context* ctx, const lf_cancel* cancel)
 {
     if (cancel && cancel->requested && cancel->requested(cancel->user))

@@ -63,7 +63,8 @@ void lf_output_drop(fz_context* ctx, lf_output* out);
 int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, const lf_cancel* cancel, int* slot,
                          lf_error* err);
 int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, int extra_rotation, lf_error* err);
-int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float height, lf_error* err);
+/* A white page; `rotation` is its turn, as a blank page has none of its own. */
+int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float height, int rotation, lf_error* err);
 /* Copies annotations and form fields, then the /Info of source `info_slot` (-1: no /Info at all). */
 int lf_output_finish(fz_context* ctx, lf_output* out, int info_slot, lf_error* err);
 /* Lets go of every source: the output no longer refers to them, and they may be closed. */

@@ -188,6 +188,43 @@ TEST(Assembly, RepairsABrokenCrossReferenceTable)
     EXPECT_TRUE(qpdf::checkPasses(out));
 }
 
+TEST(Assembly, AStoredTurnThatIsNoQuarterTurnCountsAsItIsDrawn)
+{
+    // The renderer reads /Rotate as an integer and snaps it to the nearest quarter turn, halves
+    // up; the result carries that turn, so that its pages look as their pictures did.
+    const std::pair<std::string, int> cases[] = {
+        {"45", 90},           {"44", 0},   {"-2", 0},  {"-46", 270},          {"134.9", 180},
+        {"-2147483648", 270}, {"1e20", 0}, {"/Up", 0}, {"3000000000.0", 180},
+    };
+    for (const auto& [stored, shown] : cases) {
+        SCOPED_TRACE(stored);
+        TempDir dir;
+        auto pdf =
+            makePdf(PdfLayout{.pages = {PageLayout{.width = 300, .height = 400, .rotate = 1, .cornerMarker = true}}});
+        pdf.replace(pdf.find("/Rotate 1"), 9, "/Rotate " + stored);
+        writeFile(dir / "src.pdf", pdf);
+        const auto src = sourcePage(dir / "src.pdf", 0, 90);
+        const auto out = writeResult(dir, LumafoldEngine::assemble({src}, false), "out.pdf");
+        EXPECT_EQ(rotation(PdfInspector(out).page(0)), (shown + 90) % 360);
+        EXPECT_EQ(LumafoldEngine::thumbnailData(src, 100), LumafoldEngine::thumbnailData(sourcePage(out, 0), 100));
+    }
+}
+
+TEST(Assembly, ATurnedBlankPageIsExportedTurned)
+{
+    TempDir dir;
+    const auto out = writeResult(
+        dir,
+        LumafoldEngine::assemble({PageDescriptor(PageContent::blank(PageSize::a4), 90), blankPage(PageSize::a4),
+                                  PageDescriptor(PageContent::blank(PageSize::letter), -90)},
+                                 false),
+        "out.pdf");
+    PdfInspector pdf(out);
+    EXPECT_EQ(rotation(pdf.page(0)), 90);
+    EXPECT_EQ(rotation(pdf.page(1)), 0);
+    EXPECT_EQ(rotation(pdf.page(2)), 270);
+}
+
 TEST(Assembly, AStopEndsAWalkOverAPageTree)
 {
     // A /Count one short of the tree has every page looked up on its own, which in a long flat tree

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "app/model/FileLocations.h"
+#include "core/LumafoldError.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,24 @@ TEST(FileLocationsTest, PathsSurviveTheTripThroughUrls)
         EXPECT_TRUE(url.isLocalFile());
         EXPECT_EQ(FileLocations::toPath(url), path);
     }
+}
+
+TEST(FileLocationsTest, ANameTakenBetweenChoosingAndWritingMovesOnToTheNextFreeOne)
+{
+    TempDir folder;
+    writeFile(folder / "Report.pdf", "x");
+    std::vector<fs::path> offered;
+    const fs::path written = FileLocations::writeUnderFreeName(folder.path(), "Report", [&](const fs::path& name) {
+        offered.push_back(name);
+        if (offered.size() == 1) {
+            writeFile(name, "another program was quicker");
+            throw LumafoldError::destinationExists(name);
+        }
+        writeFile(name, "ours");
+        return name;
+    });
+    EXPECT_EQ(offered, (std::vector<fs::path>{folder / "Report 2.pdf", folder / "Report 3.pdf"}));
+    EXPECT_EQ(written, folder / "Report 3.pdf");
 }
 
 } // namespace

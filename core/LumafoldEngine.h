@@ -50,7 +50,10 @@ PDFDocumentInfo inspect(const std::filesystem::path& url);
 // One unturned descriptor per page of the file.
 std::vector<PageDescriptor> descriptors(const std::filesystem::path& url);
 
-// JPEG (quality 82) of the page as it will be exported, its longest side at most maxPixelSize
+// The JPEG quality of card pictures, also for pictures turned after drawing.
+inline constexpr int thumbnailQuality = 82;
+
+// JPEG (thumbnailQuality) of the page as it will be exported, its longest side at most maxPixelSize
 // pixels; nothing when the page cannot be drawn.
 std::optional<Bytes> thumbnailData(const PageDescriptor& page, std::int64_t maxPixelSize);
 

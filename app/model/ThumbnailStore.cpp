@@ -78,7 +78,7 @@ QByteArray ThumbnailStore::turned(const QByteArray& jpeg, std::int64_t clockwise
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
-    if (!turnedImage.save(&buffer, "JPEG", 82)) {
+    if (!turnedImage.save(&buffer, "JPEG", LumafoldEngine::thumbnailQuality)) {
         return {};
     }
     return encoded;

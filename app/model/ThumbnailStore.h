@@ -41,7 +41,7 @@ public:
     // A picture the engine just drew; it replaces what was kept for that page.
     void rememberDrawn(const PageDescriptor& page, const QByteArray& picture);
 
-    // Draws the pages with the engine: one contiguous run per worker, each opening a file once.
+    // Draws the pages with the engine on every core; each worker opens a file once.
     // Thread-safe; blocks until every picture is there.
     static QList<QByteArray> draw(const std::vector<PageDescriptor>& pages);
     // The JPEG turned clockwise by a multiple of 90 degrees and encoded again; null on failure.

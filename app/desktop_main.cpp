@@ -34,7 +34,8 @@ int main(int argc, char** argv)
     // Both headless modes stay ahead of anything that could create a GUI application object.
     if (!args.empty() && args.front() == "combine") {
         return lumafold::runCombineCommand({args.begin() + 1, args.end()}, std::cout, std::cerr,
-                                           lumafold::showDesktopNotification);
+                                           lumafold::showDesktopNotification,
+                                           lumafold::BundleInfo::runningVersion().toStdString());
     }
     if (!args.empty() && args.front() == "--dbus-service") {
         return lumafold::runAutomationService({args.begin() + 1, args.end()}, std::cerr);

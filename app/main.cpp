@@ -38,14 +38,14 @@ int main(int argc, char** argv)
 {
     lumafold::prepareProcess();
     const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto desktop = desktopProgram();
+    // Without its Qt half this is not a bundle, so the build's own version is the answer to
+    // --version; with it, the Qt half answers, as it reads the bundle's.
     if (!args.empty() && args.front() == "combine" &&
-        !lumafold::combineWantsNotification({args.begin() + 1, args.end()})) {
+        (desktop.empty() || !lumafold::combineNeedsDesktop({args.begin() + 1, args.end()}))) {
         return lumafold::runCombineCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     }
-    const auto desktop = desktopProgram();
     if (desktop.empty() && args.size() == 1 && args.front() == "--version") {
-        // Without its Qt half this is not a bundle, so the build's own version is the answer; with
-        // it, the Qt half answers, as it reads the bundle's.
         std::printf("Lumafold %s\n", lumafold::buildVersion);
         return 0;
     }

@@ -183,17 +183,18 @@ private:
 
 } // namespace
 
-bool combineWantsNotification(const std::vector<std::string>& args)
+bool combineNeedsDesktop(const std::vector<std::string>& args)
 {
     try {
-        return parse(args).notify;
+        const Options options = parse(args);
+        return options.notify || (options.version && !options.help);
     } catch (const UsageError&) {
         return false;
     }
 }
 
 int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                      const CombineNotifier& notify)
+                      const CombineNotifier& notify, const std::string& version)
 {
     Options options;
     try {
@@ -207,7 +208,7 @@ int runCombineCommand(const std::vector<std::string>& args, std::ostream& out, s
         return 0;
     }
     if (options.version) {
-        out << "Lumafold " << buildVersion << '\n';
+        out << "Lumafold " << version << '\n';
         return 0;
     }
 

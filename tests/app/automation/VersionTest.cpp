@@ -10,9 +10,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string versionLine(const fs::path& program)
+std::string versionLine(const fs::path& program, const std::vector<std::string>& args = {"--version"})
 {
-    const auto result = runProcess({program.string(), "--version"});
+    std::vector<std::string> argv{program.string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const auto result = runProcess(argv);
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     return result.output;
 }
@@ -31,6 +33,7 @@ TEST(VersionTest, ABundleReportsItsInfoPlistAndAnyOtherBuildItsOwnVersion)
               R"(<string>app.marlo.Lumafold</string><key>CFBundleShortVersionString</key>)"
               R"(<string>7.1.2</string></dict></plist>)");
     EXPECT_EQ(versionLine(bin / "lumafold"), "Lumafold 7.1.2\n");
+    EXPECT_EQ(versionLine(bin / "lumafold", {"combine", "--version"}), "Lumafold 7.1.2\n");
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <limits>
 #include <malloc.h>
 #include <map>
-#include <set>
 
 namespace lumafold::LumafoldEngine {
 
@@ -38,8 +37,8 @@ struct OpenSource
     int pageCount;
 };
 
-// Each distinct file is opened once per assembly, however many of its pages are used.
-// Must outlive the output document, which refers to the open sources.
+// Each distinct file is opened once per assembly, however many of its pages are used, and closed
+// after its last one. Must outlive the output document, which refers to the open sources.
 class SourceCache
 {
 public:
@@ -60,12 +59,22 @@ public:
             auto& source = m_sources.emplace(url, OpenSource{std::move(document), -1, count}).first->second;
             source.slot = output.addSource(source.document, m_stop);
             return source;
-        } catch (const engine::FzError&) {
+        } catch (const engine::FzError& error) {
+            if (error.code() == engine::FzError::tooManyOpenFiles) {
+                throw LumafoldError::tooManyOpenFiles(url);
+            }
             throw LumafoldError::cannotRead(url);
         }
     }
 
-    void close() { m_sources.clear(); }
+    // Copies what the output still needs from the file and closes it.
+    void complete(const std::filesystem::path& url, engine::OutputDocument& output, bool takeInfo)
+    {
+        auto source = m_sources.extract(url);
+        if (!source.empty()) {
+            output.completeSource(source.mapped().slot, takeInfo);
+        }
+    }
 
 private:
     std::stop_token m_stop;
@@ -115,20 +124,33 @@ std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata
     if (pages.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
         throw LumafoldError::cannotWrite();
     }
+    // A file is completed at its last page: its links may lead to pages placed after the first.
+    std::map<std::filesystem::path, std::size_t> lastUse;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (pages[i].content.isSource()) {
+            lastUse[pages[i].content.sourcePage().url] = i;
+        }
+    }
+    const std::filesystem::path* infoSource = nullptr;
     SourceCache cache(stop);
     engine::OutputDocument output;
-    std::set<std::filesystem::path> contributors;
-    int firstSourceSlot = -1;
-    for (const auto& page : pages) {
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const auto& page = pages[i];
         if (stop.stop_requested()) {
             throw Cancelled();
         }
         if (page.content.isSource()) {
             const auto& source = page.content.sourcePage();
             appendSourcePage(output, cache, source, page.rotation);
-            contributors.insert(source.url);
-            if (firstSourceSlot < 0) {
-                firstSourceSlot = cache.open(source.url, output).slot;
+            if (!infoSource) {
+                infoSource = &source.url;
+            }
+            if (lastUse[source.url] == i) {
+                try {
+                    cache.complete(source.url, output, !removeMetadata && source.url == *infoSource);
+                } catch (const engine::FzError&) {
+                    throw LumafoldError::cannotWrite();
+                }
             }
         } else {
             try {
@@ -139,17 +161,14 @@ std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata
         }
     }
     try {
-        output.finish(removeMetadata ? -1 : firstSourceSlot);
-        // Everything needed has been copied: the sources' parsed objects can go before writing.
-        output.releaseSources();
-        cache.close();
+        output.finish();
         // Hand the sources' pages back before the output grows.
         releaseFreedMemory();
         save(output);
     } catch (const engine::FzError&) {
         throw LumafoldError::cannotWrite();
     }
-    return static_cast<std::int64_t>(contributors.size());
+    return static_cast<std::int64_t>(lastUse.size());
 }
 
 } // namespace detail

@@ -3,6 +3,8 @@
    fields are rebuilt from the widgets that came along, notes keep their pop-ups. */
 #include "core/engine/PdfOutput-imp.h"
 
+#include <stdlib.h>
+
 /* ---- Annotations, links and form fields -------------------------------------------- */
 
 /* The explicit destination array behind a link destination of source `s`, or NULL. */
@@ -133,13 +135,53 @@ static pdf_obj* copy_action(fz_context* ctx, lf_output* out, lf_source* s, pdf_o
     return copy;
 }
 
+/* The form takes /DA, /DR and /Q from the source of its first field, copied while it is open. */
+static void take_form_defaults(fz_context* ctx, lf_output* out, lf_source* s)
+{
+    static pdf_obj* const defaults[] = {PDF_NAME(DA), PDF_NAME(DR), PDF_NAME(Q)};
+    pdf_obj* src_form =
+        pdf_dict_get(ctx, pdf_dict_get(ctx, pdf_trailer(ctx, s->doc), PDF_NAME(Root)), PDF_NAME(AcroForm));
+    pdf_obj* form = pdf_new_dict(ctx, out->dst, 4);
+    size_t i;
+    fz_try(ctx)
+    {
+        for (i = 0; i < nelem(defaults); i++)
+        {
+            pdf_obj* value = pdf_dict_get(ctx, src_form, defaults[i]);
+            if (value)
+                pdf_dict_put_drop(ctx, form, defaults[i], pdf_graft_mapped_object(ctx, s->map, value));
+        }
+        if (pdf_to_bool(ctx, pdf_dict_gets(ctx, src_form, "NeedAppearances")))
+            pdf_dict_puts(ctx, form, "NeedAppearances", PDF_TRUE);
+    }
+    fz_catch(ctx)
+    {
+        pdf_drop_obj(ctx, form);
+        fz_rethrow(ctx);
+    }
+    pdf_drop_obj(ctx, out->form);
+    out->form = form;
+}
+
 static void add_field_to_output(fz_context* ctx, lf_output* out, int slot, pdf_obj* field_ref)
 {
-    if (!out->fields)
-        out->fields = pdf_new_array(ctx, out->dst, 8);
-    pdf_array_push(ctx, out->fields, field_ref);
-    if (out->form_slot < 0)
-        out->form_slot = slot;
+    lf_field* field;
+    if (out->copying_page < out->form_page)
+    {
+        take_form_defaults(ctx, out, &out->sources[slot]);
+        out->form_page = out->copying_page;
+    }
+    if (out->field_count == out->field_cap)
+    {
+        int cap = out->field_cap ? out->field_cap * 2 : 8;
+        out->fields = fz_realloc_array(ctx, out->fields, cap, lf_field);
+        out->field_cap = cap;
+    }
+    field = &out->fields[out->field_count];
+    field->page = out->copying_page;
+    field->order = out->field_count;
+    field->ref = pdf_keep_obj(ctx, field_ref);
+    out->field_count++;
 }
 
 static void append_kid(fz_context* ctx, lf_output* out, pdf_obj* parent, pdf_obj* kid)
@@ -384,36 +426,49 @@ static void copy_page_annots(fz_context* ctx, lf_output* out, lf_out_page* page)
     }
 }
 
-static void finish_form(fz_context* ctx, lf_output* out)
+static int by_page(const void* a, const void* b)
 {
-    static pdf_obj* const defaults[] = {PDF_NAME(DA), PDF_NAME(DR), PDF_NAME(Q)};
-    pdf_obj *form, *src_form;
-    lf_source* s;
-    size_t i;
-    if (!out->fields)
-        return;
-    s = &out->sources[out->form_slot];
-    src_form = pdf_dict_get(ctx, pdf_dict_get(ctx, pdf_trailer(ctx, s->doc), PDF_NAME(Root)), PDF_NAME(AcroForm));
-    form = pdf_dict_put_dict(ctx, pdf_dict_get(ctx, pdf_trailer(ctx, out->dst), PDF_NAME(Root)), PDF_NAME(AcroForm), 4);
-    pdf_dict_put(ctx, form, PDF_NAME(Fields), out->fields);
-    for (i = 0; i < nelem(defaults); i++)
-    {
-        pdf_obj* value = pdf_dict_get(ctx, src_form, defaults[i]);
-        if (value)
-            pdf_dict_put_drop(ctx, form, defaults[i], pdf_graft_mapped_object(ctx, s->map, value));
-    }
-    if (pdf_to_bool(ctx, pdf_dict_gets(ctx, src_form, "NeedAppearances")))
-        pdf_dict_puts(ctx, form, "NeedAppearances", PDF_TRUE);
+    const lf_field* x = a;
+    const lf_field* y = b;
+    if (x->page != y->page)
+        return x->page < y->page ? -1 : 1;
+    return x->order < y->order ? -1 : x->order > y->order;
 }
 
-void lf_copy_annotations(fz_context* ctx, lf_output* out)
+void lf_finish_form(fz_context* ctx, lf_output* out)
+{
+    pdf_obj* fields;
+    int i;
+    if (out->field_count == 0)
+        return;
+    qsort(out->fields, out->field_count, sizeof *out->fields, by_page);
+    if (!out->form)
+        out->form = pdf_new_dict(ctx, out->dst, 1);
+    fields = pdf_dict_put_array(ctx, out->form, PDF_NAME(Fields), out->field_count);
+    for (i = 0; i < out->field_count; i++)
+        pdf_array_push(ctx, fields, out->fields[i].ref);
+    pdf_dict_put(ctx, pdf_dict_get(ctx, pdf_trailer(ctx, out->dst), PDF_NAME(Root)), PDF_NAME(AcroForm), out->form);
+}
+
+void lf_drop_fields(fz_context* ctx, lf_output* out)
+{
+    int i;
+    for (i = 0; i < out->field_count; i++)
+        pdf_drop_obj(ctx, out->fields[i].ref);
+    fz_free(ctx, out->fields);
+    pdf_drop_obj(ctx, out->form);
+    out->fields = NULL;
+    out->form = NULL;
+    out->field_count = out->field_cap = 0;
+}
+
+void lf_copy_annotations(fz_context* ctx, lf_output* out, int slot)
 {
     int i;
     fz_var(i);
-    for (i = 0; i < out->page_count; i++)
+    for (i = out->sources[slot].first_placed; i >= 0; i = out->pages[i].next_of_source)
     {
-        if (out->pages[i].slot < 0)
-            continue;
+        out->copying_page = i;
         /* A malformed annotation list costs that page its annotations, not the whole result. */
         fz_try(ctx)
         {
@@ -424,5 +479,4 @@ void lf_copy_annotations(fz_context* ctx, lf_output* out)
             fz_rethrow_if(ctx, FZ_ERROR_MEMORY);
         }
     }
-    finish_form(ctx, out);
 }

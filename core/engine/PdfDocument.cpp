@@ -5,7 +5,10 @@
 #include "core/engine/FzContext.h"
 #include "core/engine/PdfShim.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace lumafold::engine {
@@ -53,7 +56,17 @@ Document Document::openFile(const std::filesystem::path& path)
     }
     lf_error error{};
     pdf_document* doc = nullptr;
-    check(lf_open_file(threadContext(), path.c_str(), &doc, &error), error);
+    if (lf_open_file(threadContext(), path.c_str(), &doc, &error)) {
+        // MuPDF reports every failure alike; trying once more tells the open-file limit apart.
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+            throw FzError(FzError::tooManyOpenFiles, "too many open files");
+        }
+        if (fd >= 0) {
+            close(fd);
+        }
+        fail(error);
+    }
     return Document(doc);
 }
 
@@ -188,15 +201,16 @@ void OutputDocument::appendBlank(PageSize size, int rotation)
           error);
 }
 
-void OutputDocument::finish(int infoSlot)
+void OutputDocument::completeSource(int sourceSlot, bool takeInfo)
 {
     lf_error error{};
-    check(lf_output_finish(threadContext(), m_out, infoSlot, &error), error);
+    check(lf_output_complete_source(threadContext(), m_out, sourceSlot, takeInfo ? 1 : 0, &error), error);
 }
 
-void OutputDocument::releaseSources()
+void OutputDocument::finish()
 {
-    lf_output_release_sources(threadContext(), m_out);
+    lf_error error{};
+    check(lf_output_finish(threadContext(), m_out, &error), error);
 }
 
 RawBuffer OutputDocument::save()

@@ -26,6 +26,10 @@ public:
     FzError(int code, const std::string& message) : std::runtime_error(message), m_code(code) {}
     int code() const { return m_code; }
 
+    // Not one of MuPDF's codes: the file could not be opened because the process or the system
+    // has too many files open, which says nothing about the file.
+    static constexpr int tooManyOpenFiles = -2;
+
 private:
     int m_code;
 };
@@ -111,7 +115,8 @@ private:
     std::size_t m_size = 0;
 };
 
-// A new PDF put together from pages of open documents, which must stay open until it is saved.
+// A new PDF put together from pages of open documents. A document must stay open until its
+// source slot is completed (or the output dropped).
 class OutputDocument
 {
 public:
@@ -123,10 +128,12 @@ public:
     int addSource(const Document& source, std::stop_token stop = {});
     void appendPage(int sourceSlot, int index, int extraRotation);
     void appendBlank(PageSize size, int rotation);
-    // Copies annotations and form fields; takes the document information of infoSlot (-1: none).
-    void finish(int infoSlot);
-    // After this the sources may be closed; no page can be added any more.
-    void releaseSources();
+    // Once the last page of a source has been placed: copies the annotations and form fields of
+    // its pages (and its document information when takeInfo) and lets go of it, so that the
+    // document may be closed. The slot is let go of even when this throws.
+    void completeSource(int sourceSlot, bool takeInfo);
+    // Completes the sources still held and builds the page tree and the form.
+    void finish();
     RawBuffer save();
     // Throws WriteFailed when the file refuses the bytes, FzError for any other failure.
     void saveTo(int fd);

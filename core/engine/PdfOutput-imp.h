@@ -7,6 +7,8 @@
 #include <mupdf/fitz.h>
 #include <mupdf/pdf.h>
 
+/* A registered source. Released once its last page is placed and its annotations copied: then
+   doc is NULL and nothing else is left. */
 typedef struct
 {
     pdf_document* doc;
@@ -17,6 +19,7 @@ typedef struct
     pdf_obj** pages;     /* the source's page objects, borrowed */
     int* page_of_object; /* source object number -> index of the page it is, or -1 */
     int xref_len;
+    int first_placed, last_placed; /* output pages made from it, linked by next_of_source; -1 if none */
 } lf_source;
 
 typedef struct
@@ -24,7 +27,15 @@ typedef struct
     int slot;          /* -1 for a blank page */
     pdf_obj* src_page; /* borrowed from the source document */
     pdf_obj* dst_page; /* indirect reference, owned */
+    int next_of_source; /* the next output page made from the same source, or -1 */
 } lf_out_page;
+
+typedef struct
+{
+    int page; /* the output page whose annotations brought the field along */
+    int order;
+    pdf_obj* ref; /* owned */
+} lf_field;
 
 struct lf_output
 {
@@ -33,8 +44,13 @@ struct lf_output
     int source_count, source_cap;
     lf_out_page* pages;
     int page_count, page_cap;
-    pdf_obj* fields; /* top-level form fields of the output, owned */
-    int form_slot;   /* source whose form defaults (/DA, /DR) the output takes, or -1 */
+    /* Top-level form fields of the output. Sources finish in any order, so each field records
+       its page, and /Fields is put in page order at the end. */
+    lf_field* fields;
+    int field_count, field_cap;
+    int copying_page; /* output page whose annotations are being copied */
+    pdf_obj* form;    /* form defaults (/DA, /DR) of the source of the first field in page order, owned */
+    int form_page;    /* that field's page, or INT_MAX */
 };
 
 /* The number of pages, not trusting a /Count larger than the document could hold. Throws, also
@@ -52,6 +68,13 @@ int lf_page_rotation(fz_context* ctx, pdf_obj* page);
 /* Fills *err from the error just caught. */
 void lf_catch_into(fz_context* ctx, lf_error* err);
 
-/* Copies the annotations of every output page and builds the form from the widgets that came
-   along (PdfAnnotations.c). */
-void lf_copy_annotations(fz_context* ctx, lf_output* out);
+/* Copies the annotations of the output pages made from source `slot`, and the form fields that
+   come along; all of that source's pages must have been placed, since links lead to the first
+   copy of their target page (PdfAnnotations.c). */
+void lf_copy_annotations(fz_context* ctx, lf_output* out, int slot);
+
+/* Puts the collected form fields into the output's /AcroForm. */
+void lf_finish_form(fz_context* ctx, lf_output* out);
+
+/* Drops what the output held of the fields, for an output dropped before it was finished. */
+void lf_drop_fields(fz_context* ctx, lf_output* out);

@@ -15,7 +15,7 @@ int lf_output_new(fz_context* ctx, lf_output** out, lf_error* err)
     fz_try(ctx)
     {
         o = fz_malloc_struct(ctx, lf_output);
-        o->form_slot = -1;
+        o->form_page = INT_MAX;
         o->dst = pdf_create_document(ctx);
     }
     fz_catch(ctx)
@@ -29,21 +29,16 @@ int lf_output_new(fz_context* ctx, lf_output** out, lf_error* err)
     return 0;
 }
 
-void lf_output_release_sources(fz_context* ctx, lf_output* out)
+/* Lets go of a source: its graft map holds the source document open. */
+static void release_source(fz_context* ctx, lf_source* s)
 {
-    int i;
-    for (i = 0; i < out->source_count; i++)
-    {
-        lf_source* s = &out->sources[i];
-        pdf_drop_graft_map(ctx, s->map);
-        fz_free(ctx, s->page_of_object);
-        fz_free(ctx, s->pages);
-        fz_free(ctx, s->first_output);
-        fz_free(ctx, s->field_copy);
-    }
-    fz_free(ctx, out->sources);
-    out->sources = NULL;
-    out->source_count = out->source_cap = 0;
+    pdf_drop_graft_map(ctx, s->map);
+    fz_free(ctx, s->page_of_object);
+    fz_free(ctx, s->pages);
+    fz_free(ctx, s->first_output);
+    fz_free(ctx, s->field_copy);
+    memset(s, 0, sizeof *s);
+    s->first_placed = s->last_placed = -1;
 }
 
 void lf_output_drop(fz_context* ctx, lf_output* out)
@@ -51,10 +46,12 @@ void lf_output_drop(fz_context* ctx, lf_output* out)
     int i;
     if (!out)
         return;
-    lf_output_release_sources(ctx, out);
+    for (i = 0; i < out->source_count; i++)
+        release_source(ctx, &out->sources[i]);
+    fz_free(ctx, out->sources);
     for (i = 0; i < out->page_count; i++)
         pdf_drop_obj(ctx, out->pages[i].dst_page);
-    pdf_drop_obj(ctx, out->fields);
+    lf_drop_fields(ctx, out);
     fz_free(ctx, out->pages);
     pdf_drop_document(ctx, out->dst);
     fz_free(ctx, out);
@@ -92,6 +89,7 @@ int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, con
         }
         s = &out->sources[out->source_count];
         memset(s, 0, sizeof *s);
+        s->first_placed = s->last_placed = -1;
         s->doc = src;
         out->source_count++; /* counted now so that drop releases whatever follows */
         s->map = pdf_new_graft_map(ctx, out->dst);
@@ -122,6 +120,16 @@ static void push_page(fz_context* ctx, lf_output* out, int slot, pdf_obj* src_pa
     out->pages[out->page_count].slot = slot;
     out->pages[out->page_count].src_page = src_page;
     out->pages[out->page_count].dst_page = dst_page;
+    out->pages[out->page_count].next_of_source = -1;
+    if (slot >= 0)
+    {
+        lf_source* s = &out->sources[slot];
+        if (s->last_placed >= 0)
+            out->pages[s->last_placed].next_of_source = out->page_count;
+        else
+            s->first_placed = out->page_count;
+        s->last_placed = out->page_count;
+    }
     out->page_count++;
 }
 
@@ -221,21 +229,46 @@ static void insert_pages(fz_context* ctx, lf_output* out)
     for (i = out->page_count - 1; i >= 0; i--)
         pdf_insert_page(ctx, out->dst, 0, out->pages[i].dst_page);
 }
-int lf_output_finish(fz_context* ctx, lf_output* out, int info_slot, lf_error* err)
+
+int lf_output_complete_source(fz_context* ctx, lf_output* out, int slot, int take_info, lf_error* err)
 {
+    int failed = 0;
+    if (slot < 0 || slot >= out->source_count || !out->sources[slot].doc)
+        return 0;
     fz_try(ctx)
     {
-        pdf_obj* trailer = pdf_trailer(ctx, out->dst);
-        insert_pages(ctx, out);
-        lf_copy_annotations(ctx, out);
-        pdf_dict_del(ctx, trailer, PDF_NAME(Info));
-        if (info_slot >= 0 && info_slot < out->source_count)
+        lf_source* s = &out->sources[slot];
+        lf_copy_annotations(ctx, out, slot);
+        if (take_info)
         {
-            lf_source* s = &out->sources[info_slot];
             pdf_obj* info = pdf_dict_get(ctx, pdf_trailer(ctx, s->doc), PDF_NAME(Info));
             if (pdf_is_dict(ctx, info))
-                pdf_dict_put_drop(ctx, trailer, PDF_NAME(Info), pdf_graft_mapped_object(ctx, s->map, info));
+                pdf_dict_put_drop(ctx, pdf_trailer(ctx, out->dst), PDF_NAME(Info),
+                                  pdf_graft_mapped_object(ctx, s->map, info));
         }
+    }
+    fz_always(ctx)
+    {
+        release_source(ctx, &out->sources[slot]);
+    }
+    fz_catch(ctx)
+    {
+        lf_catch_into(ctx, err);
+        failed = 1;
+    }
+    return failed;
+}
+
+int lf_output_finish(fz_context* ctx, lf_output* out, lf_error* err)
+{
+    int i;
+    for (i = 0; i < out->source_count; i++)
+        if (lf_output_complete_source(ctx, out, i, 0, err))
+            return 1;
+    fz_try(ctx)
+    {
+        insert_pages(ctx, out);
+        lf_finish_form(ctx, out);
     }
     fz_catch(ctx)
     {

@@ -59,16 +59,19 @@ void lf_drop_pixmap(fz_context* ctx, fz_pixmap* pixmap);
 /* Assembling a new document from pages of registered sources. */
 int lf_output_new(fz_context* ctx, lf_output** out, lf_error* err);
 void lf_output_drop(fz_context* ctx, lf_output* out);
-/* Registers an open source document (owned by the caller, kept open until the output is dropped). */
+/* Registers an open source document (owned by the caller, kept open until it is completed or the
+   output is dropped). */
 int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, const lf_cancel* cancel, int* slot,
                          lf_error* err);
 int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, int extra_rotation, lf_error* err);
 /* A white page; `rotation` is its turn, as a blank page has none of its own. */
 int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float height, int rotation, lf_error* err);
-/* Copies annotations and form fields, then the /Info of source `info_slot` (-1: no /Info at all). */
-int lf_output_finish(fz_context* ctx, lf_output* out, int info_slot, lf_error* err);
-/* Lets go of every source: the output no longer refers to them, and they may be closed. */
-void lf_output_release_sources(fz_context* ctx, lf_output* out);
+/* Once every page of source `slot` has been placed: copies its pages' annotations and form
+   fields, and its /Info when `take_info`, then lets go of it, so that it may be closed. No page
+   of it can be added afterwards. Lets go of it on failure too. */
+int lf_output_complete_source(fz_context* ctx, lf_output* out, int slot, int take_info, lf_error* err);
+/* Completes any source still held, then builds the page tree and the form. */
+int lf_output_finish(fz_context* ctx, lf_output* out, lf_error* err);
 /* Serialises into a buffer the caller releases with lf_free. */
 int lf_output_save(fz_context* ctx, lf_output* out, unsigned char** data, size_t* len, lf_error* err);
 void lf_free(fz_context* ctx, void* data);

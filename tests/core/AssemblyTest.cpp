@@ -4,7 +4,10 @@
 #include "tests/support/Qpdf.h"
 
 #include <cmath>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace lumafold;
 using namespace lumafold::test;
@@ -21,6 +24,25 @@ int rotation(const nlohmann::json& page)
 {
     return page.value("/Rotate", 0);
 }
+
+// Lowers this process's soft limit of open files while it lives.
+class OpenFileLimit
+{
+public:
+    explicit OpenFileLimit(rlim_t soft)
+    {
+        getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = soft;
+        EXPECT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    }
+    OpenFileLimit(const OpenFileLimit&) = delete;
+    OpenFileLimit& operator=(const OpenFileLimit&) = delete;
+    ~OpenFileLimit() { setrlimit(RLIMIT_NOFILE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
 
 } // namespace
 
@@ -186,6 +208,28 @@ TEST(Assembly, RepairsABrokenCrossReferenceTable)
     writeFile(damaged, withBrokenXref(makePdf(PdfLayout{.pages = {PageLayout{}, PageLayout{}, PageLayout{}}})));
     const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(damaged, 2)}, false), "out.pdf");
     EXPECT_TRUE(qpdf::checkPasses(out));
+}
+
+TEST(Assembly, CombinesMoreFilesThanMayBeOpenAtOnceAndNamesTheLimitWhenReached)
+{
+    TempDir dir;
+    std::vector<PageDescriptor> pages;
+    for (int i = 0; i < 200; ++i) {
+        pages.push_back(sourcePage(writeSimplePdf(dir / (std::to_string(i) + ".pdf"), 1), 0));
+    }
+    {
+        OpenFileLimit limit(64);
+        const auto result = LumafoldEngine::assemble(pages, false);
+        EXPECT_EQ(result.pageCount, 200);
+        EXPECT_EQ(result.sourceCount, 200);
+    }
+    // With no descriptor to spare the limit is named rather than the file blamed.
+    const int lowestFree = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lowestFree, 0);
+    close(lowestFree);
+    OpenFileLimit limit(static_cast<rlim_t>(lowestFree));
+    EXPECT_EQ(engineError([&] { LumafoldEngine::assemble(pages, false); }).errorDescription(),
+              "0.pdf could not be opened: the system's limit of open files was reached.");
 }
 
 TEST(Assembly, AStoredTurnThatIsNoQuarterTurnCountsAsItIsDrawn)

@@ -4,6 +4,7 @@
 #include "core/engine/PdfOutput-imp.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 /* ---- Annotations, links and form fields -------------------------------------------- */
 
@@ -59,13 +60,84 @@ static pdf_obj* copy_dest_array(fz_context* ctx, lf_output* out, pdf_obj* array,
     return copy;
 }
 
-/* A destination of source `s` pointed at its output page, as a new array, or NULL when the
-   target page is not part of the output. */
+static void drop_shared(fz_context* ctx, void* obj)
+{
+    pdf_drop_obj(ctx, obj);
+}
+
+/* Keeps `value` in `*table` under `key` (of `keylen` bytes). */
+static void share(fz_context* ctx, fz_hash_table** table, int keylen, const void* key, pdf_obj* value)
+{
+    if (!*table)
+        *table = fz_new_hash_table(ctx, 256, keylen, -1, drop_shared);
+    pdf_keep_obj(ctx, value);
+    fz_try(ctx)
+    {
+        fz_hash_insert(ctx, *table, key, value);
+    }
+    fz_catch(ctx)
+    {
+        pdf_drop_obj(ctx, value);
+        fz_rethrow(ctx);
+    }
+}
+
+/* A named destination as a hash key, its kind and bytes, when it is short enough to be one. */
+static int name_key(fz_context* ctx, pdf_obj* dest, unsigned char key[FZ_HASH_TABLE_KEY_LENGTH])
+{
+    const char* text;
+    size_t len;
+    memset(key, 0, FZ_HASH_TABLE_KEY_LENGTH);
+    if (pdf_is_name(ctx, dest))
+    {
+        text = pdf_to_name(ctx, dest);
+        len = strlen(text);
+        key[0] = 1;
+    }
+    else if (pdf_is_string(ctx, dest))
+    {
+        text = pdf_to_string(ctx, dest, &len);
+        key[0] = 2;
+    }
+    else
+        return 0;
+    if (len > FZ_HASH_TABLE_KEY_LENGTH - 2)
+        return 0;
+    key[1] = (unsigned char)len;
+    memcpy(key + 2, text, len);
+    return 1;
+}
+
+/* A destination of source `s` pointed at its output page, or NULL when the target page is not
+   part of the output. Manuals send thousands of links to the same few hundred names: each name
+   is looked up and copied once. */
 static pdf_obj* remap_dest(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* dest)
 {
-    pdf_obj* array = dest_array(ctx, s, dest);
-    int page = array ? dest_output_page(ctx, s, array) : -1;
-    return page < 0 ? NULL : copy_dest_array(ctx, out, array, out->pages[page].dst_page);
+    unsigned char key[FZ_HASH_TABLE_KEY_LENGTH];
+    int named = name_key(ctx, dest, key);
+    pdf_obj* mapped = named && s->mapped_names ? fz_hash_find(ctx, s->mapped_names, key) : NULL;
+    pdf_obj* array;
+    int page;
+    if (mapped)
+        return pdf_keep_obj(ctx, mapped);
+    array = dest_array(ctx, s, dest);
+    page = array ? dest_output_page(ctx, s, array) : -1;
+    if (page < 0)
+        return NULL;
+    mapped = copy_dest_array(ctx, out, array, out->pages[page].dst_page);
+    if (named)
+    {
+        fz_try(ctx)
+        {
+            share(ctx, &s->mapped_names, sizeof key, key, mapped);
+        }
+        fz_catch(ctx)
+        {
+            pdf_drop_obj(ctx, mapped);
+            fz_rethrow(ctx);
+        }
+    }
+    return mapped;
 }
 
 static int is_goto(fz_context* ctx, pdf_obj* action)
@@ -108,10 +180,16 @@ static int keeps_annot(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* a
     return *mapped_dest != NULL;
 }
 
+/* A plain go-to action, /S and /D alone, is the same for every link to its destination: the
+   copy is shared by them (keyed by the mapped destination, which the shared copy keeps alive). */
 static pdf_obj* copy_action(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* action, pdf_obj* mapped_dest)
 {
-    pdf_obj* copy = pdf_new_dict(ctx, out->dst, 4);
     int i, n = pdf_dict_len(ctx, action);
+    int plain = mapped_dest && n == 2 && is_goto(ctx, action) && pdf_dict_get(ctx, action, PDF_NAME(D));
+    pdf_obj* copy = plain && s->mapped_actions ? fz_hash_find(ctx, s->mapped_actions, &mapped_dest) : NULL;
+    if (copy)
+        return pdf_keep_obj(ctx, copy);
+    copy = pdf_new_dict(ctx, out->dst, n);
     fz_try(ctx)
     {
         for (i = 0; i < n; i++)
@@ -126,6 +204,8 @@ static pdf_obj* copy_action(fz_context* ctx, lf_output* out, lf_source* s, pdf_o
             else
                 pdf_dict_put_drop(ctx, copy, key, pdf_graft_mapped_object(ctx, s->map, val));
         }
+        if (plain)
+            share(ctx, &s->mapped_actions, sizeof mapped_dest, &mapped_dest, copy);
     }
     fz_catch(ctx)
     {
@@ -312,6 +392,26 @@ static pdf_obj* local_copy(fz_context* ctx, pdf_obj* value, pdf_obj** src_annots
     return NULL;
 }
 
+/* A copy of a short array of numbers, such as /Border [0 0 0] or a colour: thousands of links
+   repeat the same few, so they are held once and written out in full wherever they are used. */
+static pdf_obj* shared_copy(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* value)
+{
+    pdf_obj* copy;
+    int i, n = pdf_array_len(ctx, value);
+    if (pdf_is_indirect(ctx, value) || !pdf_is_array(ctx, value) || n > 4)
+        return pdf_graft_mapped_object(ctx, s->map, value);
+    for (i = 0; i < n; i++)
+        if (!pdf_is_number(ctx, pdf_array_get(ctx, value, i)))
+            return pdf_graft_mapped_object(ctx, s->map, value);
+    for (i = 0; i < out->shared_count; i++)
+        if (!pdf_objcmp(ctx, out->shared[i], value))
+            return pdf_keep_obj(ctx, out->shared[i]);
+    copy = pdf_graft_mapped_object(ctx, s->map, value);
+    if (out->shared_count < (int)nelem(out->shared))
+        out->shared[out->shared_count++] = pdf_keep_obj(ctx, copy);
+    return copy;
+}
+
 static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_page, pdf_obj* src_ref, pdf_obj* copy,
                        pdf_obj* mapped_dest, pdf_obj** src_annots, pdf_obj** dst_annots, int count)
 {
@@ -344,6 +444,8 @@ static void fill_annot(fz_context* ctx, lf_output* out, int slot, pdf_obj* dst_p
             pdf_dict_put_drop(ctx, copy, key, copy_action(ctx, out, s, val, mapped_dest));
         else if (pdf_name_eq(ctx, key, PDF_NAME(StructParent)))
             continue; /* the structure tree is not carried over */
+        else if (pdf_name_eq(ctx, key, PDF_NAME(Border)) || pdf_name_eq(ctx, key, PDF_NAME(C)))
+            pdf_dict_put_drop(ctx, copy, key, shared_copy(ctx, out, s, val));
         else
             pdf_dict_put_drop(ctx, copy, key, pdf_graft_mapped_object(ctx, s->map, val));
     }
@@ -396,7 +498,7 @@ static void copy_page_annots(fz_context* ctx, lf_output* out, lf_out_page* page)
             src_annots[i] = pdf_array_get(ctx, annots, i);
             if (keeps_annot(ctx, out, s, src_annots[i], &mapped_dests[i]))
             {
-                dst_annots[i] = pdf_add_new_dict(ctx, out->dst, 8);
+                dst_annots[i] = pdf_add_new_dict(ctx, out->dst, pdf_dict_len(ctx, src_annots[i]));
                 pdf_array_push(ctx, list, dst_annots[i]);
             }
         }
@@ -450,9 +552,12 @@ void lf_finish_form(fz_context* ctx, lf_output* out)
     pdf_dict_put(ctx, pdf_dict_get(ctx, pdf_trailer(ctx, out->dst), PDF_NAME(Root)), PDF_NAME(AcroForm), out->form);
 }
 
-void lf_drop_fields(fz_context* ctx, lf_output* out)
+void lf_drop_annotation_state(fz_context* ctx, lf_output* out)
 {
     int i;
+    for (i = 0; i < out->shared_count; i++)
+        pdf_drop_obj(ctx, out->shared[i]);
+    out->shared_count = 0;
     for (i = 0; i < out->field_count; i++)
         pdf_drop_obj(ctx, out->fields[i].ref);
     fz_free(ctx, out->fields);

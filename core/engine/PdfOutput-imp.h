@@ -20,6 +20,8 @@ typedef struct
     int* page_of_object; /* source object number -> index of the page it is, or -1 */
     int xref_len;
     int first_placed, last_placed; /* output pages made from it, linked by next_of_source; -1 if none */
+    fz_hash_table* mapped_names;   /* named destination -> its output copy, owned */
+    fz_hash_table* mapped_actions; /* output destination -> plain go-to action leading there, owned */
 } lf_source;
 
 typedef struct
@@ -51,6 +53,8 @@ struct lf_output
     int copying_page; /* output page whose annotations are being copied */
     pdf_obj* form;    /* form defaults (/DA, /DR) of the source of the first field in page order, owned */
     int form_page;    /* that field's page, or INT_MAX */
+    pdf_obj* shared[16]; /* number arrays shared by annotation copies, owned */
+    int shared_count;
 };
 
 /* The number of pages, not trusting a /Count larger than the document could hold. Throws, also
@@ -76,5 +80,5 @@ void lf_copy_annotations(fz_context* ctx, lf_output* out, int slot);
 /* Puts the collected form fields into the output's /AcroForm. */
 void lf_finish_form(fz_context* ctx, lf_output* out);
 
-/* Drops what the output held of the fields, for an output dropped before it was finished. */
-void lf_drop_fields(fz_context* ctx, lf_output* out);
+/* Drops the fields and the shared values the output holds for annotation copies. */
+void lf_drop_annotation_state(fz_context* ctx, lf_output* out);

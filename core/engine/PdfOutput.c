@@ -37,6 +37,8 @@ static void release_source(fz_context* ctx, lf_source* s)
     fz_free(ctx, s->pages);
     fz_free(ctx, s->first_output);
     fz_free(ctx, s->field_copy);
+    fz_drop_hash_table(ctx, s->mapped_names);
+    fz_drop_hash_table(ctx, s->mapped_actions);
     memset(s, 0, sizeof *s);
     s->first_placed = s->last_placed = -1;
 }
@@ -51,7 +53,7 @@ void lf_output_drop(fz_context* ctx, lf_output* out)
     fz_free(ctx, out->sources);
     for (i = 0; i < out->page_count; i++)
         pdf_drop_obj(ctx, out->pages[i].dst_page);
-    lf_drop_fields(ctx, out);
+    lf_drop_annotation_state(ctx, out);
     fz_free(ctx, out->pages);
     pdf_drop_document(ctx, out->dst);
     fz_free(ctx, out);

@@ -13,13 +13,14 @@ namespace {
 
 using Kind = LinkLayout::Kind;
 
-// Page 0 links to page 2 in every internal form, and to a web address.
+// Page 0 links to page 2 in every internal form (by name twice), and to a web address.
 std::filesystem::path writeLinkedPdf(const TempDir& dir)
 {
     PdfLayout layout;
     layout.pages = {PageLayout{.label = "contents",
                                .links = {LinkLayout{.kind = Kind::destArray, .targetPage = 2},
                                          LinkLayout{.kind = Kind::goToAction, .targetPage = 2},
+                                         LinkLayout{.kind = Kind::namedDest, .targetPage = 2},
                                          LinkLayout{.kind = Kind::namedDest, .targetPage = 2},
                                          LinkLayout{.kind = Kind::uri, .uri = "https://example.org/manual"}}},
                     PageLayout{.label = "middle"}, PageLayout{.label = "chapter"}};
@@ -57,7 +58,7 @@ TEST(Annotations, InternalLinksFollowTheirTargetPage)
     EXPECT_TRUE(qpdf::checkPasses(out));
     PdfInspector pdf(out);
     const auto links = ofSubtype(pdf.annotations(2), "/Link");
-    ASSERT_EQ(links.size(), 4u);
+    ASSERT_EQ(links.size(), 5u);
     int internal = 0;
     for (const auto& link : links) {
         const auto action = link.contains("/A") ? pdf.resolve(link["/A"]) : nlohmann::json::object();
@@ -68,7 +69,7 @@ TEST(Annotations, InternalLinksFollowTheirTargetPage)
         ++internal;
         EXPECT_EQ(linkTarget(pdf, link), pdf.pageRef(1));
     }
-    EXPECT_EQ(internal, 3);
+    EXPECT_EQ(internal, 4);
     EXPECT_EQ(pdf.pageObjectCount(), 3);
 }
 
@@ -96,7 +97,7 @@ TEST(Annotations, LinkToADuplicatedPageTargetsItsFirstCopy)
         "out.pdf");
     PdfInspector pdf(out);
     const auto links = ofSubtype(pdf.annotations(3), "/Link");
-    ASSERT_EQ(links.size(), 4u);
+    ASSERT_EQ(links.size(), 5u);
     for (const auto& link : links) {
         if (link.contains("/Dest") || pdf.resolve(link["/A"]).value("/S", "") == "/GoTo") {
             EXPECT_EQ(linkTarget(pdf, link), pdf.pageRef(1));

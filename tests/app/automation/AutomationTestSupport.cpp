@@ -2,7 +2,6 @@
 #include "tests/app/automation/AutomationTestSupport.h"
 
 #include "app/automation/CombineCommand.h"
-#include "tests/support/PdfFactory.h"
 #include "tests/support/PdfInspector.h"
 
 #include <gtest/gtest.h>
@@ -12,31 +11,6 @@
 #include <sstream>
 
 namespace lumafold::test {
-
-std::filesystem::path writeWidthsPdf(const std::filesystem::path& path, const std::vector<double>& widths,
-                                     std::optional<std::string> title)
-{
-    PdfLayout layout{.title = std::move(title)};
-    for (const double width : widths) {
-        layout.pages.push_back({.width = width, .label = "Width " + std::to_string(static_cast<int>(width))});
-    }
-    return writePdf(path, layout);
-}
-
-std::vector<double> pageWidths(const std::filesystem::path& pdf)
-{
-    const PdfInspector inspector(pdf);
-    std::vector<double> widths;
-    for (int i = 0; i < inspector.pageCount(); ++i) {
-        auto node = inspector.page(i);
-        while (!node.contains("/MediaBox")) {
-            node = inspector.resolve(node.at("/Parent"));
-        }
-        const auto box = inspector.resolve(node.at("/MediaBox"));
-        widths.push_back(inspector.resolve(box.at(2)).get<double>() - inspector.resolve(box.at(0)).get<double>());
-    }
-    return widths;
-}
 
 std::optional<std::string> documentTitle(const std::filesystem::path& pdf)
 {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
+#include "tests/support/PageWidths.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -18,12 +20,7 @@ inline const std::vector<std::string> awkwardNames = {
     "-o",
 };
 
-// A PDF whose pages have these widths, so that the order of pages can be read back.
-std::filesystem::path writeWidthsPdf(const std::filesystem::path& path, const std::vector<double>& widths,
-                                     std::optional<std::string> title = std::nullopt);
-
 // Read with qpdf, independently of the engine.
-std::vector<double> pageWidths(const std::filesystem::path& pdf);
 std::optional<std::string> documentTitle(const std::filesystem::path& pdf);
 
 // The "Marlo Lumafold Intent <UUID>" folders directly inside `folder`.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 // Writes a starting corpus for fuzz_inspect: PDFs with links of every kind, form fields, notes,
-// inherited boxes and rotation, metadata, and a broken cross-reference table.
+// inherited boxes and rotation, metadata, a broken cross-reference table, and hostile structure.
 //   fuzz_make_seeds OUTDIR
 #include "tests/support/PdfFactory.h"
 #include "tests/support/TempDir.h"
@@ -33,5 +33,21 @@ int main(int argc, char** argv)
         .pages = {PageLayout{.rotate = 180}, PageLayout{}}, .inheritBoxAndRotation = true, .xmpMetadata = true};
     writePdf(out / "inherited.pdf", inherited);
     writeFile(out / "broken-xref.pdf", withBrokenXref(makePdf(annotated)));
+
+    // Hostile structure: annotation lists naming what is no annotation, form fields whose parents
+    // loop, page trees that reach a page twice, a file cut short, turns that are no quarter turn.
+    PdfLayout hostile{.title = "Hostile"};
+    for (const auto stray : {StrayAnnot::itsPage, StrayAnnot::pagesNode, StrayAnnot::catalog}) {
+        hostile.pages.push_back(PageLayout{.markup = true, .strayAnnot = stray});
+    }
+    for (const auto loop : {FieldLoop::widgetIsItsOwnParent, FieldLoop::fieldIsItsOwnParent, FieldLoop::twoFields}) {
+        hostile.pages.push_back(PageLayout{.rotate = 45, .fieldLoop = loop});
+    }
+    writePdf(out / "hostile.pdf", hostile);
+    writeFile(out / "doubled-tree.pdf", makeDoubledPageTree(12, 1LL << 12));
+    writeFile(out / "doubled-tree-count-1.pdf", makeDoubledPageTree(12, 1));
+    hostile.catalogLast = true;
+    const auto whole = makePdf(hostile);
+    writeFile(out / "cut-short.pdf", whole.substr(0, whole.size() / 2));
     return 0;
 }

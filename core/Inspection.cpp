@@ -25,7 +25,10 @@ engine::Document openReadable(const std::filesystem::path& url, int& pageCount)
         }
         pageCount = document.pageCount();
         return document;
-    } catch (const engine::FzError&) {
+    } catch (const engine::FzError& error) {
+        if (error.code() == engine::FzError::tooManyOpenFiles) {
+            throw LumafoldError::tooManyOpenFiles(url);
+        }
         throw LumafoldError::cannotRead(url);
     }
 }

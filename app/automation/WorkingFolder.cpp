@@ -192,6 +192,9 @@ std::filesystem::path WorkingFolder::copyIn(const std::filesystem::path& source,
 {
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused just below.
     FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (in.get() < 0 && (errno == EMFILE || errno == ENFILE)) {
+        throw LumafoldError::tooManyOpenFiles(source);
+    }
     struct stat info
     {
     };

@@ -228,8 +228,9 @@ TEST(Assembly, CombinesMoreFilesThanMayBeOpenAtOnceAndNamesTheLimitWhenReached)
     ASSERT_GE(lowestFree, 0);
     close(lowestFree);
     OpenFileLimit limit(static_cast<rlim_t>(lowestFree));
-    EXPECT_EQ(engineError([&] { LumafoldEngine::assemble(pages, false); }).errorDescription(),
-              "0.pdf could not be opened: the system's limit of open files was reached.");
+    const std::string limitReached = "0.pdf could not be opened: the system's limit of open files was reached.";
+    EXPECT_EQ(engineError([&] { LumafoldEngine::assemble(pages, false); }).errorDescription(), limitReached);
+    EXPECT_EQ(engineError([&] { LumafoldEngine::descriptors(dir / "0.pdf"); }).errorDescription(), limitReached);
 }
 
 TEST(Assembly, AStoredTurnThatIsNoQuarterTurnCountsAsItIsDrawn)

@@ -61,7 +61,7 @@ public:
     ~Document();
 
     bool isLocked() const;
-    // Throws for a page tree that reaches an object twice.
+    // Throws for a damaged file without pages, and for a page count made up by reaching pages twice.
     int pageCount(std::stop_token stop = {}) const;
     // Every page's media box size before rotation; 0 by 0 for a page that cannot be found.
     std::vector<PageSize> mediaSizes() const;

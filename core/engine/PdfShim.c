@@ -138,6 +138,7 @@ typedef struct
     unsigned char* reached; /* by object number */
     walk_level* stack;
     int depth, cap;
+    int reached_twice;
     const lf_cancel* cancel;
 } page_walk;
 
@@ -155,7 +156,10 @@ static void visit(fz_context* ctx, page_walk* w, pdf_obj* node)
     if (num > 0 && num < w->xref_len)
     {
         if (w->reached[num])
+        {
+            w->reached_twice = 1;
             fz_throw(ctx, FZ_ERROR_GENERIC, "object %d is reached twice in the page tree", num);
+        }
         w->reached[num] = 1;
     }
     if (is_tree_node(ctx, node))
@@ -195,11 +199,12 @@ static void walk_from(fz_context* ctx, page_walk* w, pdf_obj* root)
 
 /* Every object is reached at most once, so the walk is bounded by the size of the file. An object
    reached twice, through a cycle or because two parents list it, would have its pages counted over
-   and over (a few hundred bytes can describe billions of pages): the tree is damaged, and the walk
-   fails. Pages are taken in order, without trusting any /Count. */
+   and over (a few hundred bytes can describe billions of pages): the walk fails there, with
+   reached_twice set. Pages are taken in order, without trusting any /Count. */
 static void walk_page_tree(fz_context* ctx, pdf_document* doc, page_walk* w)
 {
     w->found = 0;
+    w->reached_twice = 0;
     w->depth = w->cap = 0;
     w->stack = NULL;
     w->xref_len = pdf_xref_len(ctx, doc);
@@ -224,15 +229,16 @@ static void walk_page_tree(fz_context* ctx, pdf_document* doc, page_walk* w)
 int lf_page_count(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel)
 {
     int claimed = pdf_count_pages(ctx, doc);
-    page_walk w = {0};
-    w.cancel = cancel;
-    /* Walked even when the count looks plausible, so that a damaged tree is refused on opening
-       rather than halfway through putting pages together. */
-    walk_page_tree(ctx, doc, &w);
     /* Every page is an object of its own, so a /Count beyond the number of objects is a lie
-       that would have us allocate for billions of pages; count the pages that exist. */
-    if (claimed > w.xref_len)
+       that would have us allocate for billions of pages; count the pages that exist. A tree that
+       reaches a page twice to make up such a count is refused. */
+    if (claimed > pdf_xref_len(ctx, doc))
+    {
+        page_walk w = {0};
+        w.cancel = cancel;
+        walk_page_tree(ctx, doc, &w);
         claimed = w.found;
+    }
     /* A file that had to be pieced together and came out without pages has lost them (a file cut
        short loses its catalog first): it is damaged, not empty. */
     if (claimed < 1 && pdf_was_repaired(ctx, doc))
@@ -276,25 +282,42 @@ static void lookup_each_page(fz_context* ctx, pdf_document* doc, pdf_obj** pages
 pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count, const lf_cancel* cancel)
 {
     pdf_obj** pages = fz_calloc(ctx, count > 0 ? count : 1, sizeof(pdf_obj*));
+    page_walk w = {0};
+    int walked = 0;
+    fz_var(w);
+    fz_var(walked);
+    w.pages = pages;
+    w.count = count;
+    w.cancel = cancel;
     fz_try(ctx)
     {
-        page_walk w = {0};
-        w.pages = pages;
-        w.count = count;
-        w.cancel = cancel;
         walk_page_tree(ctx, doc, &w);
-        if (w.found != count)
-        {
-            /* MuPDF finds pages by the counts of the nodes on the way; where those disagree with the
-               tree, ask it page by page, so that every page is the one its picture shows. */
-            memset(pages, 0, (size_t)(count > 0 ? count : 1) * sizeof(pdf_obj*));
-            lookup_each_page(ctx, doc, pages, count, cancel);
-        }
+        walked = 1;
     }
     fz_catch(ctx)
     {
-        fz_free(ctx, pages);
-        fz_rethrow(ctx);
+        /* A tree that reaches a page twice is read by its counts below, as the renderer reads
+           it; only so much as the (bounded) page count is looked up. */
+        if (!w.reached_twice)
+        {
+            fz_free(ctx, pages);
+            fz_rethrow(ctx);
+        }
+    }
+    if (!walked || w.found != count)
+    {
+        /* MuPDF finds pages by the counts of the nodes on the way; where those disagree with the
+           tree, ask it page by page, so that every page is the one its picture shows. */
+        fz_try(ctx)
+        {
+            memset(pages, 0, (size_t)(count > 0 ? count : 1) * sizeof(pdf_obj*));
+            lookup_each_page(ctx, doc, pages, count, cancel);
+        }
+        fz_catch(ctx)
+        {
+            fz_free(ctx, pages);
+            fz_rethrow(ctx);
+        }
     }
     return pages;
 }

@@ -40,7 +40,6 @@ int lf_open_file(fz_context* ctx, const char* path, pdf_document** doc, lf_error
 int lf_open_memory(fz_context* ctx, const unsigned char* data, size_t len, pdf_document** doc, lf_error* err);
 void lf_drop_document(fz_context* ctx, pdf_document* doc);
 int lf_is_locked(fz_context* ctx, pdf_document* doc, int* locked, lf_error* err);
-/* Fails for a page tree that reaches an object twice (damaged). */
 int lf_count_pages(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel, int* count, lf_error* err);
 /* Width and height of every page's (possibly inherited) media box, before rotation, into
    sizes[2 * index] and sizes[2 * index + 1]; 0 by 0 for a page that cannot be found. */

@@ -202,6 +202,11 @@ private:
     void replacePages(const PageList& pages);
     // `positions` must be ascending.
     void emitUpdatedRuns(const QList<int>& positions);
+    // The pictures already known for the requests (null for the rest, which are made off the main
+    // thread and then shown by showKnownPictures).
+    QList<QByteArray> picturesNow(const std::vector<ThumbnailStore::Request>& requests);
+    // Gives every card the kept picture of its page where it shows another.
+    void showKnownPictures();
     void insertPages(int position, const PageList& cards);
     void removePagesAt(const QList<int>& ascendingPositions);
     QList<int> selectedPositions() const;

@@ -4,6 +4,9 @@
 #include "app/model/FileLocations.h"
 #include "core/LumafoldEngine.h"
 
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+
 namespace lumafold {
 
 void AppModel::recordChange()
@@ -60,11 +63,13 @@ void AppModel::rotateSelected(bool clockwise)
         requests.push_back({PageDescriptor(card.descriptor.content, card.descriptor.rotation + (clockwise ? 90 : -90)),
                             ThumbnailStore::Base{card.descriptor, card.thumbnailData}});
     }
-    const QList<QByteArray> pictures = m_thumbnails.picturesFor(requests);
+    const QList<QByteArray> pictures = picturesNow(requests);
     for (qsizetype i = 0; i < positions.size(); ++i) {
         PageItem& card = m_pages[positions[i]];
         card.descriptor = requests[i].page;
-        card.thumbnailData = pictures[i];
+        if (!pictures[i].isNull()) {
+            card.thumbnailData = pictures[i];
+        }
     }
     emitUpdatedRuns(positions);
     emit pagesChanged();
@@ -83,13 +88,15 @@ void AppModel::duplicateSelected()
         const PageItem& card = m_pages.at(position);
         requests.push_back({card.descriptor, ThumbnailStore::Base{card.descriptor, card.thumbnailData}});
     }
-    const QList<QByteArray> pictures = m_thumbnails.picturesFor(requests);
+    const QList<QByteArray> pictures = picturesNow(requests);
     QSet<QUuid> copies;
     for (qsizetype j = 0; j < positions.size(); ++j) {
         // Every copy inserted so far sits before this card and has moved it one further.
         const int source = positions[j] + static_cast<int>(j);
         const PageItem& original = m_pages.at(source);
-        PageItem copy{QUuid::createUuid(), original.descriptor, pictures[j], original.sourceName, original.sourcePage};
+        PageItem copy{QUuid::createUuid(), original.descriptor,
+                      pictures[j].isNull() ? original.thumbnailData : pictures[j], original.sourceName,
+                      original.sourcePage};
         copies.insert(copy.id);
         insertPages(source + 1, {copy});
     }
@@ -137,7 +144,7 @@ void AppModel::insertBlankPage()
     }
     recordChange();
     const PageDescriptor blank(PageContent::blank(m_blankPageSize), 0);
-    const PageItem card{QUuid::createUuid(), blank, m_thumbnails.picturesFor({{blank, std::nullopt}}).value(0),
+    const PageItem card{QUuid::createUuid(), blank, picturesNow({{blank, std::nullopt}}).value(0),
                         PageItem::blankPageName, std::nullopt};
     int position = static_cast<int>(m_pages.size());
     for (int i = position - 1; i >= 0; --i) {
@@ -207,7 +214,43 @@ void AppModel::restoreFrom(QList<PageList>& from, QList<PageList>& to, void (App
         }
     }
     setSelection(remaining);
+    // A snapshot taken while pictures were on their way still shows the old ones.
+    showKnownPictures();
     refreshPreview();
+}
+
+QList<QByteArray> AppModel::picturesNow(const std::vector<ThumbnailStore::Request>& requests)
+{
+    auto [pictures, work] = m_thumbnails.plan(requests);
+    if (work.isEmpty()) {
+        return pictures;
+    }
+    // Turning or drawing would keep the main thread waiting; until the pictures arrive the cards
+    // keep the ones they have.
+    auto* watcher = new QFutureWatcher<std::vector<ThumbnailStore::Made>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        m_thumbnails.remember(watcher->result());
+        showKnownPictures();
+    });
+    watcher->setFuture(QtConcurrent::run([work = std::move(work)] { return ThumbnailStore::make(work); }));
+    return pictures;
+}
+
+void AppModel::showKnownPictures()
+{
+    QList<int> changed;
+    for (int i = 0; i < m_pages.size(); ++i) {
+        const QByteArray picture = m_thumbnails.known(m_pages.at(i).descriptor);
+        if (!picture.isNull() && picture != m_pages.at(i).thumbnailData) {
+            m_pages[i].thumbnailData = picture;
+            changed.append(i);
+        }
+    }
+    if (!changed.isEmpty()) {
+        emitUpdatedRuns(changed);
+        emit pagesChanged();
+    }
 }
 
 void AppModel::revealSource(const PageItem& item)

@@ -7,11 +7,12 @@
 #include <QImage>
 #include <QThread>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentMap>
 #include <QTransform>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <tuple>
+#include <unordered_set>
 
 namespace lumafold {
 
@@ -39,13 +40,6 @@ QThreadPool& picturePool()
     static QThreadPool pool;
     return pool;
 }
-
-struct Turn
-{
-    PageDescriptor page;
-    QByteArray base;
-    std::int64_t degrees = 0;
-};
 
 } // namespace
 
@@ -84,73 +78,130 @@ QByteArray ThumbnailStore::turned(const QByteArray& jpeg, std::int64_t clockwise
     return encoded;
 }
 
-QList<QByteArray> ThumbnailStore::picturesFor(const std::vector<Request>& requests)
+std::pair<QList<QByteArray>, ThumbnailStore::Work> ThumbnailStore::plan(const std::vector<Request>& requests)
 {
-    QList<QByteArray> result(static_cast<qsizetype>(requests.size()));
-    std::unordered_map<PageDescriptor, std::vector<qsizetype>> waiting;
-    QList<Turn> turns;
-    std::vector<PageDescriptor> toDraw;
-
+    QList<QByteArray> pictures(static_cast<qsizetype>(requests.size()));
+    Work work;
+    std::unordered_set<PageDescriptor> planned;
     for (std::size_t i = 0; i < requests.size(); ++i) {
         const PageDescriptor key = keyOf(requests[i].page);
-        if (const Entry* known = find(key)) {
-            result[static_cast<qsizetype>(i)] = known->picture;
+        if (const Entry* kept = find(key)) {
+            pictures[static_cast<qsizetype>(i)] = kept->picture;
             continue;
         }
-        auto [slot, isNew] = waiting.try_emplace(key);
-        slot->second.push_back(static_cast<qsizetype>(i));
-        if (!isNew) {
+        if (!planned.insert(key).second || m_pending.contains(key)) {
             continue;
         }
-        // Prefer a picture the engine drew: each turn re-encodes and loses a little.
-        std::optional<Base> base;
-        if (auto kept = m_entries.find(key.content); kept != m_entries.end()) {
-            for (const Entry& entry : kept->second) {
-                if (entry.drawn) {
-                    base = Base{PageDescriptor(key.content, entry.rotation), entry.picture};
-                }
-            }
-        }
-        if (!base && requests[i].base && !requests[i].base->picture.isNull() &&
-            requests[i].base->page.content == key.content) {
-            base = Base{keyOf(requests[i].base->page), requests[i].base->picture};
-        }
+        const std::optional<Base> base = baseFor(key, requests[i].base);
         if (!base) {
-            toDraw.push_back(key);
+            work.draws.push_back(key);
             continue;
         }
         const std::int64_t degrees = PageDescriptor::normalized(key.rotation - base->page.rotation);
         if (degrees == 0) {
             store(key, base->picture, false);
+            pictures[static_cast<qsizetype>(i)] = base->picture;
         } else if (degrees % 90 == 0) {
-            turns.append(Turn{key, base->picture, degrees});
+            work.turns.append(Work::Turn{key, base->picture, degrees});
         } else {
-            toDraw.push_back(key);
+            work.draws.push_back(key);
         }
     }
+    // A page asked for twice gets the picture its first request kept.
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (pictures[static_cast<qsizetype>(i)].isNull()) {
+            pictures[static_cast<qsizetype>(i)] = known(requests[i].page);
+        }
+    }
+    for (const Work::Turn& turn : work.turns) {
+        m_pending.insert(turn.page);
+    }
+    m_pending.insert(work.draws.begin(), work.draws.end());
+    trim();
+    return {pictures, work};
+}
 
+std::optional<ThumbnailStore::Base> ThumbnailStore::baseFor(const PageDescriptor& key,
+                                                            const std::optional<Base>& offered) const
+{
+    const auto kept = m_entries.find(key.content);
+    // Prefer a picture the engine drew: each turn re-encodes and loses a little.
+    if (kept != m_entries.end()) {
+        for (const Entry& entry : kept->second) {
+            if (entry.drawn) {
+                return Base{PageDescriptor(key.content, entry.rotation), entry.picture};
+            }
+        }
+    }
+    if (!offered || offered->picture.isNull() || offered->page.content != key.content) {
+        return std::nullopt;
+    }
+    // A card may still show its picture from before a turn whose picture is on its way; the
+    // kept entry sharing its bytes says which rotation the picture really shows.
+    if (kept != m_entries.end()) {
+        for (const Entry& entry : kept->second) {
+            if (entry.picture.constData() == offered->picture.constData()) {
+                return Base{PageDescriptor(key.content, entry.rotation), entry.picture};
+            }
+        }
+    }
+    return Base{keyOf(offered->page), offered->picture};
+}
+
+std::vector<ThumbnailStore::Made> ThumbnailStore::make(const Work& work)
+{
+    std::vector<Made> made;
     const QList<QByteArray> turnedPictures = QtConcurrent::blockingMapped<QList<QByteArray>>(
-        &picturePool(), turns, [](const Turn& turn) { return turned(turn.base, turn.degrees); });
-    for (qsizetype i = 0; i < turns.size(); ++i) {
+        &picturePool(), work.turns, [](const Work::Turn& turn) { return turned(turn.base, turn.degrees); });
+    std::vector<PageDescriptor> toDraw = work.draws;
+    for (qsizetype i = 0; i < work.turns.size(); ++i) {
         if (turnedPictures[i].isNull()) {
-            toDraw.push_back(turns[i].page);
+            toDraw.push_back(work.turns[i].page);
         } else {
-            store(turns[i].page, turnedPictures[i], false);
+            made.push_back(Made{work.turns[i].page, turnedPictures[i], false});
         }
     }
     const QList<QByteArray> drawn = draw(toDraw);
     for (std::size_t i = 0; i < toDraw.size(); ++i) {
-        store(toDraw[i], drawn[static_cast<qsizetype>(i)], true);
+        made.push_back(Made{toDraw[i], drawn[static_cast<qsizetype>(i)], true});
     }
+    return made;
+}
 
-    for (const auto& [key, positions] : waiting) {
-        const Entry* entry = find(key);
-        for (const qsizetype position : positions) {
-            result[position] = entry ? entry->picture : QByteArray();
-        }
+void ThumbnailStore::remember(const std::vector<Made>& made)
+{
+    for (const Made& picture : made) {
+        m_pending.erase(keyOf(picture.page));
+        store(keyOf(picture.page), picture.picture, picture.drawn);
     }
     trim();
-    return result;
+}
+
+QByteArray ThumbnailStore::known(const PageDescriptor& page)
+{
+    const Entry* kept = find(keyOf(page));
+    return kept ? kept->picture : QByteArray();
+}
+
+QList<QByteArray> ThumbnailStore::picturesFor(const std::vector<Request>& requests)
+{
+    auto [pictures, work] = plan(requests);
+    if (work.isEmpty()) {
+        return pictures;
+    }
+    const std::vector<Made> made = make(work);
+    remember(made);
+    // From what was made rather than from the store, which may already have let it go.
+    std::unordered_map<PageDescriptor, QByteArray> byPage;
+    for (const Made& picture : made) {
+        byPage.emplace(picture.page, picture.picture);
+    }
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (pictures[static_cast<qsizetype>(i)].isNull()) {
+            pictures[static_cast<qsizetype>(i)] = byPage[keyOf(requests[i].page)];
+        }
+    }
+    return pictures;
 }
 
 void ThumbnailStore::rememberDrawn(const PageDescriptor& page, const QByteArray& picture)

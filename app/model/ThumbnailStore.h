@@ -9,14 +9,16 @@
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace lumafold {
 
 // Card pictures (JPEG, longest side 360) and the pictures already made, so that an edit never
 // draws a (page, rotation) twice and a turned card gets its old picture turned instead of
-// drawing the page again. Main thread only; the work itself runs on every core while the caller
-// waits.
+// drawing the page again. Main thread only, apart from the static functions; the work of making
+// pictures (make) is meant for a background job.
 class ThumbnailStore
 {
 public:
@@ -34,9 +36,40 @@ public:
         std::optional<Base> base;
     };
 
+    // What is left to do for a set of requests: pictures to turn and pages to draw.
+    struct Work
+    {
+        struct Turn
+        {
+            PageDescriptor page;
+            QByteArray base;
+            std::int64_t degrees = 0;
+        };
+        QList<Turn> turns;
+        std::vector<PageDescriptor> draws;
+        bool isEmpty() const { return turns.isEmpty() && draws.empty(); }
+    };
+    struct Made
+    {
+        PageDescriptor page;
+        QByteArray picture; // null when it could not be made
+        bool drawn = false;
+    };
+
     explicit ThumbnailStore(qsizetype byteBudget = qsizetype{256} * 1024 * 1024);
 
-    // One picture per request, in order; a null array where none can be made.
+    // The pictures already known for the requests, in order (null where one still has to be made),
+    // and the work that makes the others. Never draws or turns anything itself.
+    std::pair<QList<QByteArray>, Work> plan(const std::vector<Request>& requests);
+    // Does the work: turns on a pool of its own, draws on every core. Thread-safe; blocks.
+    static std::vector<Made> make(const Work& work);
+    // Keeps what make returned.
+    void remember(const std::vector<Made>& made);
+    // The kept picture of `page`, or null.
+    QByteArray known(const PageDescriptor& page);
+
+    // plan, make and remember in one go: one picture per request, in order; null where none can
+    // be made. Blocks while the work runs.
     QList<QByteArray> picturesFor(const std::vector<Request>& requests);
     // A picture the engine just drew; it replaces what was kept for that page.
     void rememberDrawn(const PageDescriptor& page, const QByteArray& picture);
@@ -57,12 +90,15 @@ private:
     };
 
     Entry* find(const PageDescriptor& page);
+    std::optional<Base> baseFor(const PageDescriptor& key, const std::optional<Base>& offered) const;
     void store(const PageDescriptor& page, const QByteArray& picture, bool drawn);
     void trim();
 
     std::unordered_map<PageContent, std::vector<Entry>> m_entries;
     qsizetype m_bytes = 0;
     qsizetype m_budget;
+    // Pages whose pictures some planned work is making: they are not planned again meanwhile.
+    std::unordered_set<PageDescriptor> m_pending;
     std::uint64_t m_clock = 0;
 };
 

@@ -44,14 +44,19 @@ TEST_F(EditingTest, RotationTurnsTheSelectedCardsWithoutDrawingAgain)
 {
     addCards({100, 110});
     const PageList upright = model().pages();
-    const QSize size = QImage::fromData(upright[0].thumbnailData, "JPEG").size();
+    const auto pictureSize = [&] {
+        return QImage::fromData(model().pages()[0].thumbnailData, "JPEG").size();
+    };
+    const QSize size = pictureSize();
     fs::remove(dir / "cards.pdf"); // from here on, drawing would give nothing
     for (const std::int64_t rotation : {90, 180, 270, 0}) {
         SCOPED_TRACE(rotation);
         model().rotateSelected(true);
-        const PageItem& card = model().pages()[0];
-        EXPECT_EQ(card.descriptor.rotation, rotation);
-        EXPECT_EQ(QImage::fromData(card.thumbnailData, "JPEG").size(), rotation % 180 ? size.transposed() : size);
+        EXPECT_EQ(model().pages()[0].descriptor.rotation, rotation);
+        if (rotation == 90) {
+            EXPECT_EQ(pictureSize(), size) << "the old picture stays until the turned one arrives";
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pictureSize() == (rotation % 180 ? size.transposed() : size); }));
     }
     EXPECT_EQ(model().pages()[0].thumbnailData.constData(), upright[0].thumbnailData.constData())
         << "a rotation seen before reuses its picture";
@@ -60,6 +65,21 @@ TEST_F(EditingTest, RotationTurnsTheSelectedCardsWithoutDrawingAgain)
     EXPECT_EQ(model().pages()[1], upright[1]) << "unselected cards stay";
     EXPECT_EQ(model().undoStack()[1][1].thumbnailData.constData(), upright[1].thumbnailData.constData())
         << "snapshots share the pictures";
+}
+
+TEST_F(EditingTest, UndoToAStepTakenWhileAPictureWasOnItsWayShowsThePicture)
+{
+    addCards({100, 110});
+    const auto pictureSize = [&] {
+        return QImage::fromData(model().pages()[0].thumbnailData, "JPEG").size();
+    };
+    const QSize turned = pictureSize().transposed();
+    model().rotateSelected(true);
+    select({1});
+    model().removeSelected(); // its undo step still holds the first card's unturned picture
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pictureSize() == turned; }));
+    model().undo();
+    EXPECT_EQ(pictureSize(), turned);
 }
 
 TEST_F(EditingTest, AMovedCardEndsDirectlyBeforeItsTarget)
@@ -108,10 +128,11 @@ TEST_F(EditingTest, ABlankPageFollowsTheLastSelectedCardOrEndsTheList)
     model().setSelection({});
     model().insertBlankPage();
     EXPECT_EQ(cardWidths(), (std::vector<double>{100, 110, 612, 120, 612}));
-    const PageItem& blank = model().pages()[4];
+    const PageItem blank = model().pages()[4];
     EXPECT_EQ(model().selection(), QSet<QUuid>{blank.id});
     EXPECT_EQ(std::pair(blank.sourceName, blank.sourcePage), std::pair(QString("Blank page"), std::optional<qint64>()));
-    const QImage picture = QImage::fromData(blank.thumbnailData, "JPEG");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model().pages()[4].thumbnailData.isNull(); }));
+    const QImage picture = QImage::fromData(model().pages()[4].thumbnailData, "JPEG");
     EXPECT_LT(picture.width(), picture.height());
 
     model().revealSource(blank);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/model/BundleInfo.h"
-#include "app/automation/CombineCommand.h"
-#include "app/automation/DesktopNotification.h"
-#include "app/automation/ProcessSetup.h"
-#include "app/automation/ServiceCommand.h"
+#include "model/BundleInfo.h"
+#include "automation/CombineCommand.h"
+#include "automation/DesktopNotification.h"
+#include "automation/ProcessSetup.h"
+#include "automation/ServiceCommand.h"
 
 #include <cstdio>
 #include <iostream>

@@ -2,9 +2,9 @@
 // `lumafold`, the program users and scripts start. It links no Qt: `lumafold combine` runs here
 // with nothing but the engine loaded, and everything else (the session-bus service, desktop
 // notifications, the window) is handed to the Qt half, lumafold-desktop, with the same arguments.
-#include "app/Version.h"
-#include "app/automation/CombineCommand.h"
-#include "app/automation/ProcessSetup.h"
+#include "Version.h"
+#include "automation/CombineCommand.h"
+#include "automation/ProcessSetup.h"
 
 #include <cerrno>
 #include <cstdio>

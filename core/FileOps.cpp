@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "core/FileOps.h"
+#include "lumafold/FileOps.h"
 
 #include <cerrno>
 #include <cstdio>

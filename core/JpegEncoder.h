@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "core/LumafoldEngine.h"
-#include "core/PageModel.h"
+#include "lumafold/LumafoldEngine.h"
+#include "lumafold/PageModel.h"
 
 #include <optional>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "core/LumafoldError.h"
+#include "lumafold/LumafoldError.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "core/PageModel.h"
+#include "lumafold/PageModel.h"
 
 #include <nlohmann/json.hpp>
 #include <stdexcept>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "core/LumafoldEngine.h"
+#include "lumafold/LumafoldEngine.h"
 
 #include "core/EngineInternal.h"
-#include "core/FileOps.h"
+#include "lumafold/FileOps.h"
 #include "core/engine/PdfDocument.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 // Feeds mutated PDF bytes to inspection, thumbnails and assembly (annotation and form copying
 // included). Any input must end in a value or a LumafoldError, never a crash or a hang.
-#include "core/LumafoldEngine.h"
+#include "lumafold/LumafoldEngine.h"
 
 #include <cstdint>
 #include <string>

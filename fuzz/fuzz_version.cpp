@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "core/update/Updater.h"
+#include "lumafold/update/Updater.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

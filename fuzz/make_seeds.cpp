@@ -2,8 +2,8 @@
 // Writes a starting corpus for fuzz_inspect: PDFs with links of every kind, form fields, notes,
 // inherited boxes and rotation, metadata, a broken cross-reference table, and hostile structure.
 //   fuzz_make_seeds OUTDIR
-#include "tests/support/PdfFactory.h"
-#include "tests/support/TempDir.h"
+#include "support/PdfFactory.h"
+#include "support/TempDir.h"
 
 using namespace lumafold::test;
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/automation/AutomationService.h"
+#include "automation/AutomationService.h"
 
-#include "app/automation/CombinePDFsIntent.h"
-#include "app/automation/LumafoldIntentError.h"
-#include "core/LumafoldError.h"
+#include "automation/CombinePDFsIntent.h"
+#include "automation/LumafoldIntentError.h"
+#include "lumafold/LumafoldError.h"
 
 #include <QDBusMessage>
 #include <QFile>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/automation/CombineCommand.h"
+#include "automation/CombineCommand.h"
 
-#include "app/Version.h"
-#include "app/automation/CombinePDFsIntent.h"
-#include "app/automation/SignalWatcher.h"
-#include "core/LumafoldError.h"
+#include "Version.h"
+#include "automation/CombinePDFsIntent.h"
+#include "automation/SignalWatcher.h"
+#include "lumafold/LumafoldError.h"
 
 #include <cerrno>
 #include <cstdint>

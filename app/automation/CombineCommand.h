@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "app/Version.h"
+#include "Version.h"
 
 #include <functional>
 #include <ostream>

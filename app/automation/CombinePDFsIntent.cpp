@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/automation/CombinePDFsIntent.h"
+#include "automation/CombinePDFsIntent.h"
 
-#include "app/automation/LumafoldIntentError.h"
-#include "app/automation/WorkingFolder.h"
-#include "core/LumafoldEngine.h"
+#include "automation/LumafoldIntentError.h"
+#include "automation/WorkingFolder.h"
+#include "lumafold/LumafoldEngine.h"
 
 #include <cstdio>
 #include <map>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/automation/DesktopNotification.h"
+#include "automation/DesktopNotification.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/automation/ProcessSetup.h"
+#include "automation/ProcessSetup.h"
 
 #include <csignal>
 #include <sys/resource.h>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/automation/ServiceCommand.h"
+#include "automation/ServiceCommand.h"
 
-#include "app/automation/AutomationService.h"
-#include "app/automation/SignalWatcher.h"
-#include "core/LumafoldError.h"
+#include "automation/AutomationService.h"
+#include "automation/SignalWatcher.h"
+#include "lumafold/LumafoldError.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/automation/SignalWatcher.h"
+#include "automation/SignalWatcher.h"
 
 #include <pthread.h>
 #include <sys/signalfd.h>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/automation/WorkingFolder.h"
+#include "automation/WorkingFolder.h"
 
-#include "core/LumafoldError.h"
+#include "lumafold/LumafoldError.h"
 
-#include "core/FileOps.h"
+#include "lumafold/FileOps.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/model/AppModel.h"
+#include "model/AppModel.h"
 
-#include "core/LumafoldEngine.h"
+#include "lumafold/LumafoldEngine.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/model/BundleInfo.h"
+#include "model/BundleInfo.h"
 
-#include "app/Version.h"
+#include "Version.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/model/FileLocations.h"
+#include "model/FileLocations.h"
 
-#include "core/LumafoldError.h"
+#include "lumafold/LumafoldError.h"
 
 #include <QFile>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/model/PageItem.h"
+#include "model/PageItem.h"
 
 namespace lumafold {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/model/PagesExportMode.h"
+#include "model/PagesExportMode.h"
 
 namespace lumafold {
 

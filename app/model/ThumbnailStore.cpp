@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/model/ThumbnailStore.h"
+#include "model/ThumbnailStore.h"
 
-#include "core/LumafoldEngine.h"
+#include "lumafold/LumafoldEngine.h"
 
 #include <QBuffer>
 #include <QImage>

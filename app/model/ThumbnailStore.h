@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "core/PageModel.h"
+#include "lumafold/PageModel.h"
 
 #include <QByteArray>
 #include <QList>

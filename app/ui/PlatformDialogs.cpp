@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/ui/PlatformDialogs.h"
+#include "ui/PlatformDialogs.h"
 
 #include <QAbstractItemView>
 #include <QDBusConnection>

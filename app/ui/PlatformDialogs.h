@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "app/model/Dialogs.h"
+#include "model/Dialogs.h"
 
 #include <QPointer>
 #include <QWidget>

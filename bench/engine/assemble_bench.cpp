@@ -4,7 +4,7 @@
 //   bench_assemble [--in-memory] OUT FILE:FIRST-LAST [FILE:FIRST-LAST ...]   (pages 1-based, inclusive)
 // --in-memory: assemble() then write(), as the preview-then-save path does; otherwise
 // assembleToFile(), as exports do.
-#include "core/LumafoldEngine.h"
+#include "lumafold/LumafoldEngine.h"
 
 #include <cstdio>
 #include <exception>

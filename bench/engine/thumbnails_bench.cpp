@@ -3,7 +3,7 @@
 // THREADS threads, each opening the file once, as the workspace does.
 //   bench_thumbnails FILE FIRST LAST OUTDIR [THREADS]
 // OUTDIR "-" keeps the pictures in memory, to measure drawing alone.
-#include "core/LumafoldEngine.h"
+#include "lumafold/LumafoldEngine.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "app/model/AppModel.h"
+#include "model/AppModel.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 // Adds one PDF to a fresh workspace and reports the time until its cards are in the model.
 //   bench_model_add FILE
-#include "bench/model/BenchWorkspace.h"
+#include "BenchWorkspace.h"
 
 #include <QElapsedTimer>
 

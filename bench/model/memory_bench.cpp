@@ -2,7 +2,7 @@
 // Adds one PDF, makes CHANGES undoable rotations of every card (alternating directions), lets the
 // preview finish and reports the resident memory.
 //   bench_model_memory FILE [CHANGES]
-#include "bench/model/BenchWorkspace.h"
+#include "BenchWorkspace.h"
 
 using namespace lumafold;
 

@@ -2,7 +2,7 @@
 // Rotates every card of one PDF: clockwise (pictures turned), back (pictures known), and clockwise
 // again (known); reports how long each call takes to return.
 //   bench_model_rotate FILE
-#include "bench/model/BenchWorkspace.h"
+#include "BenchWorkspace.h"
 
 #include <QElapsedTimer>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/engine/PdfDocument.h"
 
-#include "core/LumafoldError.h"
+#include "lumafold/LumafoldError.h"
 #include "core/engine/FzContext.h"
 #include "core/engine/PdfShim.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "core/update/HttpClient.h"
+#include "lumafold/update/HttpClient.h"
 
 #include <curl/curl.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "tests/core/EngineTestSupport.h"
-#include "tests/support/PdfInspector.h"
-#include "tests/support/Qpdf.h"
+#include "EngineTestSupport.h"
+#include "support/PdfInspector.h"
+#include "support/Qpdf.h"
 
 #include <cmath>
 #include <fcntl.h>

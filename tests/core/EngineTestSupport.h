@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "core/LumafoldEngine.h"
-#include "tests/support/PdfFactory.h"
-#include "tests/support/TempDir.h"
+#include "lumafold/LumafoldEngine.h"
+#include "support/PdfFactory.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "core/PageModel.h"
-#include "core/LumafoldError.h"
+#include "lumafold/PageModel.h"
+#include "lumafold/LumafoldError.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

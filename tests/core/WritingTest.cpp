@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "core/FileOps.h"
-#include "tests/core/EngineTestSupport.h"
-#include "tests/support/PdfInspector.h"
-#include "tests/support/Qpdf.h"
+#include "lumafold/FileOps.h"
+#include "EngineTestSupport.h"
+#include "support/PdfInspector.h"
+#include "support/Qpdf.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "tests/support/PageWidths.h"
+#include "support/PageWidths.h"
 
-#include "tests/support/PdfFactory.h"
-#include "tests/support/PdfInspector.h"
+#include "support/PdfFactory.h"
+#include "support/PdfInspector.h"
 
 namespace lumafold::test {
 

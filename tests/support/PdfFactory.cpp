@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "tests/support/PdfFactory.h"
+#include "support/PdfFactory.h"
 
-#include "tests/support/TempDir.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "tests/support/Qpdf.h"
+#include "support/Qpdf.h"
 
 #include <spawn.h>
 #include <stdexcept>

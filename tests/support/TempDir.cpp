@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "tests/support/TempDir.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "tests/app/automation/AutomationTestSupport.h"
+#include "AutomationTestSupport.h"
 
-#include "app/automation/CombineCommand.h"
-#include "tests/support/PdfInspector.h"
+#include "automation/CombineCommand.h"
+#include "support/PdfInspector.h"
 
 #include <gtest/gtest.h>
 

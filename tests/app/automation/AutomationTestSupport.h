@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "tests/support/PageWidths.h"
+#include "support/PageWidths.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "tests/app/automation/AutomationTestSupport.h"
-#include "tests/support/TempDir.h"
+#include "AutomationTestSupport.h"
+#include "support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

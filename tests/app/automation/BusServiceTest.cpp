@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "tests/app/automation/BusFixture.h"
-#include "tests/support/PdfFactory.h"
-#include "tests/support/Qpdf.h"
+#include "BusFixture.h"
+#include "support/PdfFactory.h"
+#include "support/Qpdf.h"
 
 #include <QDBusPendingCall>
 #include <QDBusReply>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/Version.h"
-#include "app/automation/WorkingFolder.h"
-#include "core/LumafoldError.h"
-#include "tests/app/automation/AutomationTestSupport.h"
-#include "tests/support/PdfFactory.h"
-#include "tests/support/Qpdf.h"
-#include "tests/support/TempDir.h"
+#include "Version.h"
+#include "automation/WorkingFolder.h"
+#include "lumafold/LumafoldError.h"
+#include "AutomationTestSupport.h"
+#include "support/PdfFactory.h"
+#include "support/Qpdf.h"
+#include "support/TempDir.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>

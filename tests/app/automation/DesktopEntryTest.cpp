@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "tests/app/automation/BusFixture.h"
-#include "tests/app/automation/FakeNotifications.h"
-#include "tests/support/Qpdf.h"
+#include "BusFixture.h"
+#include "FakeNotifications.h"
+#include "support/Qpdf.h"
 
 #include <QEventLoop>
 #include <QFile>

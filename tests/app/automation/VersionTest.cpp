@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/Version.h"
-#include "tests/support/Qpdf.h"
-#include "tests/support/TempDir.h"
+#include "Version.h"
+#include "support/Qpdf.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

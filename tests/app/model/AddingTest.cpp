@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "tests/app/model/ModelTestSupport.h"
-#include "tests/support/Qpdf.h"
+#include "ModelTestSupport.h"
+#include "support/Qpdf.h"
 
 #include <QImage>
 #include <QSignalSpy>

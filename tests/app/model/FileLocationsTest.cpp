@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/model/FileLocations.h"
-#include "core/LumafoldError.h"
-#include "tests/support/TempDir.h"
+#include "model/FileLocations.h"
+#include "lumafold/LumafoldError.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

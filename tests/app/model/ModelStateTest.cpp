@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/model/BundleInfo.h"
-#include "tests/app/model/ModelTestSupport.h"
+#include "model/BundleInfo.h"
+#include "ModelTestSupport.h"
 
 #include <QDir>
 #include <QMetaProperty>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "app/model/AppModel.h"
-#include "app/model/FileLocations.h"
-#include "core/LumafoldEngine.h"
-#include "tests/support/PageWidths.h"
-#include "tests/support/TempDir.h"
+#include "model/AppModel.h"
+#include "model/FileLocations.h"
+#include "lumafold/LumafoldEngine.h"
+#include "support/PageWidths.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

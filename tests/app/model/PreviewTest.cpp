@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "tests/app/model/ModelTestSupport.h"
+#include "ModelTestSupport.h"
 
 #include <QSignalSpy>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "app/model/ThumbnailStore.h"
-#include "core/LumafoldEngine.h"
-#include "tests/support/PdfFactory.h"
-#include "tests/support/TempDir.h"
+#include "model/ThumbnailStore.h"
+#include "lumafold/LumafoldEngine.h"
+#include "support/PdfFactory.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "core/update/Updater.h"
-#include "core/update/HttpClient.h"
-#include "tests/support/TempDir.h"
+#include "lumafold/update/Updater.h"
+#include "lumafold/update/HttpClient.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "core/update/HttpClient.h"
-#include "core/update/UpdateInfo.h"
+#include "lumafold/update/HttpClient.h"
+#include "lumafold/update/UpdateInfo.h"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "core/LumafoldError.h"
-#include "core/PageModel.h"
+#include "lumafold/LumafoldError.h"
+#include "lumafold/PageModel.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -32,7 +32,7 @@ void releaseFreedMemory()
 
 struct OpenSource
 {
-    engine::Document document;
+    mupdf::Document document;
     int slot;
     int pageCount;
 };
@@ -44,33 +44,33 @@ class SourceCache
 public:
     explicit SourceCache(std::stop_token stop) : m_stop(std::move(stop)) {}
 
-    OpenSource& open(const std::filesystem::path& url, engine::OutputDocument& output)
+    OpenSource& open(const std::filesystem::path& path, mupdf::OutputDocument& output)
     {
-        if (auto found = m_sources.find(url); found != m_sources.end()) {
+        if (auto found = m_sources.find(path); found != m_sources.end()) {
             return found->second;
         }
         try {
-            auto document = engine::Document::openFile(url);
+            auto document = mupdf::Document::openFile(path);
             if (document.isLocked()) {
-                throw LumafoldError::encrypted(url);
+                throw LumafoldError::encrypted(path);
             }
             const int count = document.pageCount(m_stop);
             // Stored before the output refers to it, so it stays open even if registering fails.
-            auto& source = m_sources.emplace(url, OpenSource{std::move(document), -1, count}).first->second;
+            auto& source = m_sources.emplace(path, OpenSource{std::move(document), -1, count}).first->second;
             source.slot = output.addSource(source.document, m_stop);
             return source;
-        } catch (const engine::FzError& error) {
-            if (error.code() == engine::FzError::tooManyOpenFiles) {
-                throw LumafoldError::tooManyOpenFiles(url);
+        } catch (const mupdf::FzError& error) {
+            if (error.code() == mupdf::FzError::tooManyOpenFiles) {
+                throw LumafoldError::tooManyOpenFiles(path);
             }
-            throw LumafoldError::cannotRead(url);
+            throw LumafoldError::cannotRead(path);
         }
     }
 
     // Copies what the output still needs from the file and closes it.
-    void complete(const std::filesystem::path& url, engine::OutputDocument& output, bool takeInfo)
+    void complete(const std::filesystem::path& path, mupdf::OutputDocument& output, bool takeInfo)
     {
-        auto source = m_sources.extract(url);
+        auto source = m_sources.extract(path);
         if (!source.empty()) {
             output.completeSource(source.mapped().slot, takeInfo);
         }
@@ -86,27 +86,27 @@ int rotationForEngine(std::int64_t rotation)
     return static_cast<int>(PageDescriptor::normalized(rotation));
 }
 
-void appendSourcePage(engine::OutputDocument& output, SourceCache& cache, const SourcePage& page, std::int64_t rotation)
+void appendSourcePage(mupdf::OutputDocument& output, SourceCache& cache, const SourcePage& page, std::int64_t rotation)
 {
-    OpenSource& source = cache.open(page.url, output);
+    OpenSource& source = cache.open(page.path, output);
     if (page.index < 0 || page.index >= source.pageCount) {
-        throw LumafoldError::missingPage(page.url, page.index);
+        throw LumafoldError::missingPage(page.path, page.index);
     }
     try {
         output.appendPage(source.slot, static_cast<int>(page.index), rotationForEngine(rotation));
-    } catch (const engine::FzError&) {
-        throw LumafoldError::missingPage(page.url, page.index);
+    } catch (const mupdf::FzError&) {
+        throw LumafoldError::missingPage(page.path, page.index);
     }
 }
 
 void verifyReopens(const Bytes& data, std::int64_t expectedPages)
 {
     try {
-        auto reopened = engine::Document::openMemory(data.data(), data.size());
+        auto reopened = mupdf::Document::openMemory(data.data(), data.size());
         if (reopened.pageCount() == expectedPages) {
             return;
         }
-    } catch (const engine::FzError&) {
+    } catch (const mupdf::FzError&) {
     }
     throw LumafoldError::verificationFailed("the saved document could not be reopened with every page");
 }
@@ -116,7 +116,7 @@ void verifyReopens(const Bytes& data, std::int64_t expectedPages)
 namespace detail {
 
 std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop,
-                   const std::function<void(engine::OutputDocument&)>& save)
+                   const std::function<void(mupdf::OutputDocument&)>& save)
 {
     if (pages.empty()) {
         throw LumafoldError::noPages();
@@ -128,12 +128,12 @@ std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata
     std::map<std::filesystem::path, std::size_t> lastUse;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (pages[i].content.isSource()) {
-            lastUse[pages[i].content.sourcePage().url] = i;
+            lastUse[pages[i].content.sourcePage().path] = i;
         }
     }
     const std::filesystem::path* infoSource = nullptr;
     SourceCache cache(stop);
-    engine::OutputDocument output;
+    mupdf::OutputDocument output;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const auto& page = pages[i];
         if (stop.stop_requested()) {
@@ -143,19 +143,19 @@ std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata
             const auto& source = page.content.sourcePage();
             appendSourcePage(output, cache, source, page.rotation);
             if (!infoSource) {
-                infoSource = &source.url;
+                infoSource = &source.path;
             }
-            if (lastUse[source.url] == i) {
+            if (lastUse[source.path] == i) {
                 try {
-                    cache.complete(source.url, output, !removeMetadata && source.url == *infoSource);
-                } catch (const engine::FzError&) {
+                    cache.complete(source.path, output, !removeMetadata && source.path == *infoSource);
+                } catch (const mupdf::FzError&) {
                     throw LumafoldError::cannotWrite();
                 }
             }
         } else {
             try {
                 output.appendBlank(page.content.blankSize(), rotationForEngine(page.rotation));
-            } catch (const engine::FzError&) {
+            } catch (const mupdf::FzError&) {
                 throw LumafoldError::cannotWrite();
             }
         }
@@ -165,7 +165,7 @@ std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata
         // Hand the sources' pages back before the output grows.
         releaseFreedMemory();
         save(output);
-    } catch (const engine::FzError&) {
+    } catch (const mupdf::FzError&) {
         throw LumafoldError::cannotWrite();
     }
     return static_cast<std::int64_t>(lastUse.size());
@@ -175,10 +175,10 @@ std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata
 
 PagesResult assemble(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop)
 {
-    engine::RawBuffer raw;
+    mupdf::RawBuffer raw;
     PagesResult result;
     result.sourceCount =
-        detail::build(pages, removeMetadata, stop, [&raw](engine::OutputDocument& output) { raw = output.save(); });
+        detail::build(pages, removeMetadata, stop, [&raw](mupdf::OutputDocument& output) { raw = output.save(); });
     releaseFreedMemory(); // the closed output document's pages, before the copy below takes as many
     result.data = raw.toBytes();
     raw = {};
@@ -197,7 +197,7 @@ std::filesystem::path assembleToFile(const std::vector<PageDescriptor>& pages, b
         throw LumafoldError::noPages();
     }
     return detail::placeVerified(destination, static_cast<std::int64_t>(pages.size()), [&](int fd) {
-        detail::build(pages, removeMetadata, stop, [fd](engine::OutputDocument& output) { output.saveTo(fd); });
+        detail::build(pages, removeMetadata, stop, [fd](mupdf::OutputDocument& output) { output.saveTo(fd); });
         return true;
     });
 }

@@ -9,7 +9,7 @@
 #include <stop_token>
 #include <vector>
 
-namespace lumafold::engine {
+namespace lumafold::mupdf {
 class OutputDocument;
 }
 
@@ -19,10 +19,10 @@ namespace lumafold::LumafoldEngine::detail {
 // Copies the pages into a new document, closes every source, then hands the document to `save`.
 // Returns the number of distinct source files used. Throws what assemble throws.
 std::int64_t build(const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop,
-                   const std::function<void(engine::OutputDocument&)>& save);
+                   const std::function<void(mupdf::OutputDocument&)>& save);
 
 // Fills a new hidden side file next to `destination` through `fill` (false: cannot write, with
-// errno telling why; it may also throw engine::WriteFailed), checks that it reopens with
+// errno telling why; it may also throw mupdf::WriteFailed), checks that it reopens with
 // `pageCount` pages, and renames it into place without ever replacing anything. Throws what
 // write throws.
 std::filesystem::path placeVerified(const std::filesystem::path& destination, std::int64_t pageCount,

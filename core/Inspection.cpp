@@ -16,20 +16,20 @@ namespace {
 // Guards against absurd requests (a fuzzed size, a huge maxPixelSize) allocating gigabytes.
 constexpr double largestPictureSide = 16384;
 
-engine::Document openReadable(const std::filesystem::path& url, int& pageCount)
+mupdf::Document openReadable(const std::filesystem::path& path, int& pageCount)
 {
     try {
-        auto document = engine::Document::openFile(url);
+        auto document = mupdf::Document::openFile(path);
         if (document.isLocked()) {
-            throw LumafoldError::encrypted(url);
+            throw LumafoldError::encrypted(path);
         }
         pageCount = document.pageCount();
         return document;
-    } catch (const engine::FzError& error) {
-        if (error.code() == engine::FzError::tooManyOpenFiles) {
-            throw LumafoldError::tooManyOpenFiles(url);
+    } catch (const mupdf::FzError& error) {
+        if (error.code() == mupdf::FzError::tooManyOpenFiles) {
+            throw LumafoldError::tooManyOpenFiles(path);
         }
-        throw LumafoldError::cannotRead(url);
+        throw LumafoldError::cannotRead(path);
     }
 }
 
@@ -52,7 +52,7 @@ std::optional<Bytes> blankPicture(const PageSize& size, double maxSide)
     return JpegEncoder::encodeRgb(white.data(), width, height, width * 3);
 }
 
-std::optional<Bytes> sourcePicture(const engine::Document& document, int pageCount, std::int64_t index,
+std::optional<Bytes> sourcePicture(const mupdf::Document& document, int pageCount, std::int64_t index,
                                    std::int64_t rotation, double maxSide)
 {
     if (index < 0 || index >= pageCount || maxSide > largestPictureSide) {
@@ -60,17 +60,17 @@ std::optional<Bytes> sourcePicture(const engine::Document& document, int pageCou
     }
     try {
         const auto pixmap =
-            engine::Pixmap::render(document, static_cast<int>(index),
+            mupdf::Pixmap::render(document, static_cast<int>(index),
                                    static_cast<int>(PageDescriptor::normalized(rotation)), static_cast<float>(maxSide));
         return JpegEncoder::encodeRgb(pixmap.samples, pixmap.width, pixmap.height, pixmap.stride);
-    } catch (const engine::FzError&) {
+    } catch (const mupdf::FzError&) {
         return std::nullopt;
     }
 }
 
 struct ReadableSource
 {
-    std::optional<engine::Document> document;
+    std::optional<mupdf::Document> document;
     int pageCount = 0;
 };
 
@@ -78,12 +78,12 @@ struct ReadableSource
 class PictureSources
 {
 public:
-    ReadableSource& open(const std::filesystem::path& url)
+    ReadableSource& open(const std::filesystem::path& path)
     {
-        auto [entry, inserted] = m_sources.try_emplace(url);
+        auto [entry, inserted] = m_sources.try_emplace(path);
         if (inserted) {
             try {
-                entry->second.document.emplace(openReadable(url, entry->second.pageCount));
+                entry->second.document.emplace(openReadable(path, entry->second.pageCount));
             } catch (const LumafoldError&) {
             }
         }
@@ -101,7 +101,7 @@ std::optional<Bytes> picture(PictureSources& sources, const PageDescriptor& page
         return blankPicture(page.content.blankSize(), maxSide);
     }
     const auto& source = page.content.sourcePage();
-    auto& readable = sources.open(source.url);
+    auto& readable = sources.open(source.path);
     if (!readable.document) {
         return std::nullopt;
     }
@@ -113,49 +113,49 @@ std::optional<Bytes> picture(PictureSources& sources, const PageDescriptor& page
 namespace {
 
 // The three checks every use of a file starts with, in their order: readable, unlocked, not empty.
-engine::Document openUsable(const std::filesystem::path& url, int& pageCount)
+mupdf::Document openUsable(const std::filesystem::path& path, int& pageCount)
 {
-    auto document = openReadable(url, pageCount);
+    auto document = openReadable(path, pageCount);
     if (pageCount < 1) {
-        throw LumafoldError::emptyDocument(url);
+        throw LumafoldError::emptyDocument(path);
     }
     return document;
 }
 
 } // namespace
 
-PDFDocumentInfo inspect(const std::filesystem::path& url)
+PDFDocumentInfo inspect(const std::filesystem::path& path)
 {
     PDFDocumentInfo info;
     int pageCount = 0;
-    const auto document = openUsable(url, pageCount);
+    const auto document = openUsable(path, pageCount);
     std::error_code error;
-    const auto size = std::filesystem::file_size(url, error);
+    const auto size = std::filesystem::file_size(path, error);
     info.bytes = error ? 0 : static_cast<std::int64_t>(size);
     info.pageCount = pageCount;
     try {
         info.pageSizes = document.mediaSizes();
-    } catch (const engine::FzError&) {
+    } catch (const mupdf::FzError&) {
         info.pageSizes.assign(static_cast<std::size_t>(pageCount), PageSize{0, 0});
     }
     try {
         info.title = document.title();
-    } catch (const engine::FzError&) {
+    } catch (const mupdf::FzError&) {
         info.title.reset();
     }
     return info;
 }
 
-std::vector<PageDescriptor> descriptors(const std::filesystem::path& url)
+std::vector<PageDescriptor> descriptors(const std::filesystem::path& path)
 {
     // The same checks as inspect, without reading every page's size only to throw it away:
     // on a long document that is most of the work.
     int pageCount = 0;
-    openUsable(url, pageCount);
+    openUsable(path, pageCount);
     std::vector<PageDescriptor> pages;
     pages.reserve(static_cast<std::size_t>(pageCount));
     for (std::int64_t index = 0; index < pageCount; ++index) {
-        pages.emplace_back(PageContent::source(url, index), 0);
+        pages.emplace_back(PageContent::source(path, index), 0);
     }
     return pages;
 }

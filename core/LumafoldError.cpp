@@ -7,10 +7,10 @@
 namespace lumafold {
 
 namespace {
-std::string nameOf(const std::filesystem::path& url)
+std::string nameOf(const std::filesystem::path& path)
 {
     // A location given with a trailing slash still names its last component.
-    return displayName(url.has_filename() ? url.filename().string() : url.parent_path().filename().string());
+    return displayName(path.has_filename() ? path.filename().string() : path.parent_path().filename().string());
 }
 
 bool isControl(unsigned char c)
@@ -61,35 +61,35 @@ std::string quotedName(const std::string& name)
     return shown == name ? "\u201C" + name + "\u201D" : shown;
 }
 
-LumafoldError::LumafoldError(Kind kind, std::filesystem::path url, std::int64_t index, std::string text)
-    : m_kind(kind), m_url(std::move(url)), m_index(index), m_text(std::move(text))
+LumafoldError::LumafoldError(Kind kind, std::filesystem::path path, std::int64_t index, std::string text)
+    : m_kind(kind), m_path(std::move(path)), m_index(index), m_text(std::move(text))
 {
     m_description = errorDescription();
 }
 
-LumafoldError LumafoldError::cannotRead(std::filesystem::path url)
+LumafoldError LumafoldError::cannotRead(std::filesystem::path path)
 {
-    return {Kind::cannotRead, std::move(url), 0, {}};
+    return {Kind::cannotRead, std::move(path), 0, {}};
 }
 
-LumafoldError LumafoldError::tooManyOpenFiles(std::filesystem::path url)
+LumafoldError LumafoldError::tooManyOpenFiles(std::filesystem::path path)
 {
-    return {Kind::tooManyOpenFiles, std::move(url), 0, {}};
+    return {Kind::tooManyOpenFiles, std::move(path), 0, {}};
 }
 
-LumafoldError LumafoldError::encrypted(std::filesystem::path url)
+LumafoldError LumafoldError::encrypted(std::filesystem::path path)
 {
-    return {Kind::encrypted, std::move(url), 0, {}};
+    return {Kind::encrypted, std::move(path), 0, {}};
 }
 
-LumafoldError LumafoldError::emptyDocument(std::filesystem::path url)
+LumafoldError LumafoldError::emptyDocument(std::filesystem::path path)
 {
-    return {Kind::emptyDocument, std::move(url), 0, {}};
+    return {Kind::emptyDocument, std::move(path), 0, {}};
 }
 
-LumafoldError LumafoldError::missingPage(std::filesystem::path url, std::int64_t index)
+LumafoldError LumafoldError::missingPage(std::filesystem::path path, std::int64_t index)
 {
-    return {Kind::missingPage, std::move(url), index, {}};
+    return {Kind::missingPage, std::move(path), index, {}};
 }
 
 LumafoldError LumafoldError::invalidRange(std::string text)
@@ -97,9 +97,9 @@ LumafoldError LumafoldError::invalidRange(std::string text)
     return {Kind::invalidRange, {}, 0, std::move(text)};
 }
 
-LumafoldError LumafoldError::destinationExists(std::filesystem::path url)
+LumafoldError LumafoldError::destinationExists(std::filesystem::path path)
 {
-    return {Kind::destinationExists, std::move(url), 0, {}};
+    return {Kind::destinationExists, std::move(path), 0, {}};
 }
 
 LumafoldError LumafoldError::verificationFailed(std::string reason)
@@ -129,19 +129,19 @@ std::string LumafoldError::summary() const
 {
     switch (m_kind) {
     case Kind::cannotRead:
-        return nameOf(m_url) + " could not be read.";
+        return nameOf(m_path) + " could not be read.";
     case Kind::tooManyOpenFiles:
-        return nameOf(m_url) + " could not be opened: the system's limit of open files was reached.";
+        return nameOf(m_path) + " could not be opened: the system's limit of open files was reached.";
     case Kind::encrypted:
-        return "Unlock " + nameOf(m_url) + " before adding it.";
+        return "Unlock " + nameOf(m_path) + " before adding it.";
     case Kind::emptyDocument:
-        return nameOf(m_url) + " has no pages.";
+        return nameOf(m_path) + " has no pages.";
     case Kind::missingPage:
-        return "Page " + std::to_string(m_index + 1) + " is missing from " + nameOf(m_url) + ".";
+        return "Page " + std::to_string(m_index + 1) + " is missing from " + nameOf(m_path) + ".";
     case Kind::invalidRange:
         return "\u201C" + m_text + "\u201D is not a valid page range. Use values such as 1-3, 5, 8-10.";
     case Kind::destinationExists:
-        return nameOf(m_url) + " already exists.";
+        return nameOf(m_path) + " already exists.";
     case Kind::verificationFailed:
         return "The new PDF failed verification: " + m_text + ".";
     case Kind::noPages:

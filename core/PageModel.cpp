@@ -24,9 +24,9 @@ PageSize PageSize::fromJson(const std::string& json)
     return PageSize{value["width"].get<double>(), value["height"].get<double>()};
 }
 
-PageContent PageContent::source(std::filesystem::path url, std::int64_t index)
+PageContent PageContent::source(std::filesystem::path path, std::int64_t index)
 {
-    return PageContent(SourcePage{std::move(url), index});
+    return PageContent(SourcePage{std::move(path), index});
 }
 
 PageContent PageContent::blank(PageSize size)
@@ -64,7 +64,7 @@ std::size_t std::hash<lumafold::PageContent>::operator()(const lumafold::PageCon
         return combine(1, std::hash<lumafold::PageSize>{}(content.blankSize()));
     }
     const auto& page = content.sourcePage();
-    return combine(combine(2, std::filesystem::hash_value(page.url)), std::hash<std::int64_t>{}(page.index));
+    return combine(combine(2, std::filesystem::hash_value(page.path)), std::hash<std::int64_t>{}(page.index));
 }
 
 std::size_t std::hash<lumafold::PageDescriptor>::operator()(const lumafold::PageDescriptor& descriptor) const noexcept

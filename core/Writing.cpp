@@ -105,8 +105,8 @@ LumafoldError cannotWriteBecause(int error)
 bool reopensWithPages(const std::filesystem::path& path, std::int64_t expectedPages)
 {
     try {
-        return engine::Document::openFile(path).pageCount() == expectedPages;
-    } catch (const engine::FzError&) {
+        return mupdf::Document::openFile(path).pageCount() == expectedPages;
+    } catch (const mupdf::FzError&) {
         return false;
     }
 }
@@ -149,7 +149,7 @@ std::filesystem::path placeVerified(const std::filesystem::path& destination, st
     bool filled = false;
     try {
         filled = fill(fd);
-    } catch (const engine::WriteFailed& failed) {
+    } catch (const mupdf::WriteFailed& failed) {
         FileOps::closeFile(fd);
         throw cannotWriteBecause(failed.error());
     } catch (...) {

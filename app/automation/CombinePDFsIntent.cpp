@@ -15,7 +15,7 @@ namespace {
 // The engine names the internal "Input n.pdf" copy, which tells the user nothing.
 LumafoldError naming(const LumafoldError& error, const std::map<std::filesystem::path, std::filesystem::path>& given)
 {
-    const auto found = given.find(error.url().lexically_normal());
+    const auto found = given.find(error.path().lexically_normal());
     if (found == given.end()) {
         return error;
     }

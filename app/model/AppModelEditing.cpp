@@ -256,7 +256,7 @@ void AppModel::showKnownPictures()
 void AppModel::revealSource(const PageItem& item)
 {
     if (item.descriptor.content.isSource()) {
-        m_dialogs.revealInFileManager({FileLocations::toUrl(item.descriptor.content.sourcePage().url)});
+        m_dialogs.revealInFileManager({FileLocations::toUrl(item.descriptor.content.sourcePage().path)});
     }
 }
 

@@ -174,7 +174,7 @@ void AppModel::resetToDefaults()
     setSplitChunkSize(1);
     setRemoveMetadata(false);
     if (!m_pages.isEmpty() && m_pages.first().descriptor.content.isSource()) {
-        setOutputName(FileLocations::nameWithoutExtension(m_pages.first().descriptor.content.sourcePage().url) +
+        setOutputName(FileLocations::nameWithoutExtension(m_pages.first().descriptor.content.sourcePage().path) +
                       QStringLiteral("-pages"));
     } else {
         setOutputName(defaultOutputName);

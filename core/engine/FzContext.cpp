@@ -9,7 +9,7 @@ extern "C" {
 #include <mupdf/fitz.h>
 }
 
-namespace lumafold::engine {
+namespace lumafold::mupdf {
 
 namespace {
 
@@ -48,4 +48,4 @@ fz_context* threadContext()
     return local.ctx;
 }
 
-} // namespace lumafold::engine
+} // namespace lumafold::mupdf

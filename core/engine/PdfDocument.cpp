@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace lumafold::engine {
+namespace lumafold::mupdf {
 
 namespace {
 
@@ -255,4 +255,4 @@ RawBuffer::~RawBuffer()
     }
 }
 
-} // namespace lumafold::engine
+} // namespace lumafold::mupdf

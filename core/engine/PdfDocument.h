@@ -18,7 +18,7 @@ struct lf_output;
 // C++ face of MuPDF for the engine. Every object belongs to the thread that made it and uses
 // that thread's context; none may be handed to another thread. Failures throw FzError; a stop
 // requested while a whole document is walked throws Cancelled.
-namespace lumafold::engine {
+namespace lumafold::mupdf {
 
 class FzError : public std::runtime_error
 {
@@ -142,4 +142,4 @@ private:
     lf_output* m_out = nullptr;
 };
 
-} // namespace lumafold::engine
+} // namespace lumafold::mupdf

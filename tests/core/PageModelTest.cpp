@@ -195,7 +195,7 @@ TEST(LumafoldError, DescriptionsAreExact)
 TEST(LumafoldError, CarriesItsPayload)
 {
     const auto missing = LumafoldError::missingPage("/scans/scan.pdf", 3);
-    EXPECT_EQ(missing.url(), std::filesystem::path("/scans/scan.pdf"));
+    EXPECT_EQ(missing.path(), std::filesystem::path("/scans/scan.pdf"));
     EXPECT_EQ(missing.index(), 3);
     EXPECT_EQ(LumafoldError::invalidRange(" 1- ").text(), " 1- ");
     EXPECT_EQ(LumafoldError::verificationFailed("why").text(), "why");

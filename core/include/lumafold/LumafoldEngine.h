@@ -45,10 +45,10 @@ std::vector<std::filesystem::path> split(const std::vector<PageDescriptor>& page
 // The file name of split file `number` (1-based) out of `fileCount`.
 std::string splitFileName(const std::string& baseName, std::int64_t number, std::int64_t fileCount);
 
-PDFDocumentInfo inspect(const std::filesystem::path& url);
+PDFDocumentInfo inspect(const std::filesystem::path& path);
 
 // One unturned descriptor per page of the file.
-std::vector<PageDescriptor> descriptors(const std::filesystem::path& url);
+std::vector<PageDescriptor> descriptors(const std::filesystem::path& path);
 
 // The JPEG quality of card pictures, also for pictures turned after drawing.
 inline constexpr int thumbnailQuality = 82;

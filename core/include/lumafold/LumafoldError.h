@@ -28,21 +28,21 @@ public:
         tooManyOpenFiles,
     };
 
-    static LumafoldError cannotRead(std::filesystem::path url);
-    static LumafoldError encrypted(std::filesystem::path url);
-    static LumafoldError emptyDocument(std::filesystem::path url);
-    static LumafoldError missingPage(std::filesystem::path url, std::int64_t index);
+    static LumafoldError cannotRead(std::filesystem::path path);
+    static LumafoldError encrypted(std::filesystem::path path);
+    static LumafoldError emptyDocument(std::filesystem::path path);
+    static LumafoldError missingPage(std::filesystem::path path, std::int64_t index);
     static LumafoldError invalidRange(std::string text);
-    static LumafoldError destinationExists(std::filesystem::path url);
+    static LumafoldError destinationExists(std::filesystem::path path);
     static LumafoldError verificationFailed(std::string reason);
     static LumafoldError noPages();
     // `reason`: the system's, such as "No space left on device"; empty when there is none.
     static LumafoldError cannotWrite(std::string reason = {});
     // Opening the file failed only because the process or the system has too many files open.
-    static LumafoldError tooManyOpenFiles(std::filesystem::path url);
+    static LumafoldError tooManyOpenFiles(std::filesystem::path path);
 
     Kind kind() const { return m_kind; }
-    const std::filesystem::path& url() const { return m_url; }
+    const std::filesystem::path& path() const { return m_path; }
     std::int64_t index() const { return m_index; }
     // The range text, the verification reason or the system's reason for cannotWrite.
     const std::string& text() const { return m_text; }
@@ -55,14 +55,14 @@ public:
 
     bool operator==(const LumafoldError& other) const
     {
-        return m_kind == other.m_kind && m_url == other.m_url && m_index == other.m_index && m_text == other.m_text;
+        return m_kind == other.m_kind && m_path == other.m_path && m_index == other.m_index && m_text == other.m_text;
     }
 
 private:
-    LumafoldError(Kind kind, std::filesystem::path url, std::int64_t index, std::string text);
+    LumafoldError(Kind kind, std::filesystem::path path, std::int64_t index, std::string text);
 
     Kind m_kind;
-    std::filesystem::path m_url;
+    std::filesystem::path m_path;
     std::int64_t m_index = 0;
     std::string m_text;
     std::string m_description;

@@ -32,7 +32,7 @@ struct PageSize
 
 struct SourcePage
 {
-    std::filesystem::path url;
+    std::filesystem::path path;
     std::int64_t index = 0;
     bool operator==(const SourcePage&) const = default;
 };
@@ -41,7 +41,7 @@ struct SourcePage
 class PageContent
 {
 public:
-    static PageContent source(std::filesystem::path url, std::int64_t index);
+    static PageContent source(std::filesystem::path path, std::int64_t index);
     static PageContent blank(PageSize size);
 
     bool isSource() const { return std::holds_alternative<SourcePage>(m_value); }

@@ -161,7 +161,7 @@ protected:
         for (const PageItem& card : model().pages()) {
             const PageContent& content = card.descriptor.content;
             widths.push_back(content.isBlank() ? content.blankSize().width
-                                               : pageWidths(content.sourcePage().url).at(content.sourcePage().index));
+                                               : pageWidths(content.sourcePage().path).at(content.sourcePage().index));
         }
         return widths;
     }

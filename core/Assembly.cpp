@@ -49,20 +49,16 @@ public:
         if (auto found = m_sources.find(path); found != m_sources.end()) {
             return found->second;
         }
+        auto document = detail::openUnlocked(path);
+        // Stored before the output refers to it, so it stays open even if registering fails.
+        auto& source = m_sources.emplace(path, OpenSource{std::move(document), -1, 0}).first->second;
         try {
-            auto document = mupdf::Document::openFile(path);
-            if (document.isLocked()) {
-                throw LumafoldError::encrypted(path);
-            }
-            const int count = document.pageCount(m_stop);
-            // Stored before the output refers to it, so it stays open even if registering fails.
-            auto& source = m_sources.emplace(path, OpenSource{std::move(document), -1, count}).first->second;
-            source.slot = output.addSource(source.document, m_stop);
+            // Counts the pages in the walk that collects them, the only walk of its page tree.
+            const auto added = output.addSource(source.document, m_stop);
+            source.slot = added.slot;
+            source.pageCount = added.pageCount;
             return source;
-        } catch (const mupdf::FzError& error) {
-            if (error.code() == mupdf::FzError::tooManyOpenFiles) {
-                throw LumafoldError::tooManyOpenFiles(path);
-            }
+        } catch (const mupdf::FzError&) {
             throw LumafoldError::cannotRead(path);
         }
     }

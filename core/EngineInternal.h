@@ -10,11 +10,16 @@
 #include <vector>
 
 namespace lumafold::mupdf {
+class Document;
 class OutputDocument;
-}
+} // namespace lumafold::mupdf
 
 // Pieces the engine's operations share; not for use outside core/.
 namespace lumafold::LumafoldEngine::detail {
+
+// Opens the file at `path` for reading its pages. Throws LumafoldError: encrypted for a file that
+// needs a password, tooManyOpenFiles, and cannotRead for one MuPDF cannot open.
+mupdf::Document openUnlocked(const std::filesystem::path& path);
 
 // Copies the pages into a new document, closes every source, then hands the document to `save`.
 // Returns the number of distinct source files used. Throws what assemble throws.

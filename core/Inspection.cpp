@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "lumafold/LumafoldEngine.h"
 
+#include "core/EngineInternal.h"
 #include "core/JpegEncoder.h"
 #include "core/engine/PdfDocument.h"
 
@@ -11,19 +12,13 @@
 
 namespace lumafold::LumafoldEngine {
 
-namespace {
-
-// Guards against absurd requests (a fuzzed size, a huge maxPixelSize) allocating gigabytes.
-constexpr double largestPictureSide = 16384;
-
-mupdf::Document openReadable(const std::filesystem::path& path, int& pageCount)
+mupdf::Document detail::openUnlocked(const std::filesystem::path& path)
 {
     try {
         auto document = mupdf::Document::openFile(path);
         if (document.isLocked()) {
             throw LumafoldError::encrypted(path);
         }
-        pageCount = document.pageCount();
         return document;
     } catch (const mupdf::FzError& error) {
         if (error.code() == mupdf::FzError::tooManyOpenFiles) {
@@ -31,6 +26,22 @@ mupdf::Document openReadable(const std::filesystem::path& path, int& pageCount)
         }
         throw LumafoldError::cannotRead(path);
     }
+}
+
+namespace {
+
+// Guards against absurd requests (a fuzzed size, a huge maxPixelSize) allocating gigabytes.
+constexpr double largestPictureSide = 16384;
+
+mupdf::Document openReadable(const std::filesystem::path& path, int& pageCount)
+{
+    auto document = detail::openUnlocked(path);
+    try {
+        pageCount = document.pageCount();
+    } catch (const mupdf::FzError&) {
+        throw LumafoldError::cannotRead(path);
+    }
+    return document;
 }
 
 std::optional<Bytes> blankPicture(const PageSize& size, double maxSide)

@@ -178,13 +178,14 @@ OutputDocument::~OutputDocument()
     lf_output_drop(threadContext(), m_out);
 }
 
-int OutputDocument::addSource(const Document& source, std::stop_token stop)
+OutputDocument::Source OutputDocument::addSource(const Document& source, std::stop_token stop)
 {
     lf_error error{};
-    int slot = -1;
+    Source added{-1, 0};
     const auto cancel = cancelOn(stop);
-    check(lf_output_add_source(threadContext(), m_out, source.raw(), &cancel, &slot, &error), error);
-    return slot;
+    check(lf_output_add_source(threadContext(), m_out, source.raw(), &cancel, &added.slot, &added.pageCount, &error),
+          error);
+    return added;
 }
 
 void OutputDocument::appendPage(int sourceSlot, int index, int extraRotation)

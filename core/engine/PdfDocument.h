@@ -125,7 +125,12 @@ public:
     OutputDocument& operator=(const OutputDocument&) = delete;
     ~OutputDocument();
 
-    int addSource(const Document& source, std::stop_token stop = {});
+    struct Source
+    {
+        int slot;
+        int pageCount; // as Document::pageCount counts, from the one walk that collects the pages
+    };
+    Source addSource(const Document& source, std::stop_token stop = {});
     void appendPage(int sourceSlot, int index, int extraRotation);
     void appendBlank(PageSize size, int rotation);
     // Once the last page of a source has been placed: copies the annotations and form fields of

@@ -57,14 +57,12 @@ struct lf_output
     int shared_count;
 };
 
-/* The number of pages, not trusting a /Count larger than the document could hold (nor a tree
-   that reaches a page twice to make it up). Throws, FZ_ERROR_ABORT when `cancel` (may be NULL) asks. */
-int lf_page_count(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel);
-
-/* The page objects of a document in page order, in one pass over its page tree rather than a
-   lookup per page; an entry is NULL for a page that cannot be found. Free with fz_free. Throws,
-   FZ_ERROR_ABORT when `cancel` asks. */
-pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count, const lf_cancel* cancel);
+/* The page objects of a document in page order, and their number in *count, walking its page
+   tree at most once: the count is the one lf_count_pages gives (not trusting a /Count larger than
+   the document could hold, nor a tree that reaches a page twice to make it up), and an entry is
+   NULL for a page that cannot be found. Free with fz_free. Throws, FZ_ERROR_ABORT when `cancel`
+   (may be NULL) asks. */
+pdf_obj** lf_page_list(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel, int* count);
 
 /* A page's own (possibly inherited) turn as the renderer shows it: 0, 90, 180 or 270. */
 int lf_page_rotation(fz_context* ctx, pdf_obj* page);

@@ -67,7 +67,7 @@ static void index_pages(fz_context* ctx, lf_source* s, const lf_cancel* cancel)
     s->page_of_object = fz_malloc_array(ctx, s->xref_len > 0 ? s->xref_len : 1, int);
     for (i = 0; i < s->xref_len; i++)
         s->page_of_object[i] = -1;
-    s->pages = lf_collect_pages(ctx, s->doc, s->page_count, cancel);
+    s->pages = lf_page_list(ctx, s->doc, cancel, &s->page_count);
     for (i = 0; i < s->page_count; i++)
     {
         int num = pdf_to_num(ctx, s->pages[i]);
@@ -77,7 +77,7 @@ static void index_pages(fz_context* ctx, lf_source* s, const lf_cancel* cancel)
 }
 
 int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, const lf_cancel* cancel, int* slot,
-                         lf_error* err)
+                         int* page_count, lf_error* err)
 {
     fz_try(ctx)
     {
@@ -95,13 +95,13 @@ int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, con
         s->doc = src;
         out->source_count++; /* counted now so that drop releases whatever follows */
         s->map = pdf_new_graft_map(ctx, out->dst);
-        s->page_count = lf_page_count(ctx, src, cancel);
+        s->xref_len = pdf_xref_len(ctx, src);
+        index_pages(ctx, s, cancel);
         s->first_output = fz_malloc_array(ctx, s->page_count > 0 ? s->page_count : 1, int);
         for (i = 0; i < s->page_count; i++)
             s->first_output[i] = -1;
-        s->xref_len = pdf_xref_len(ctx, src);
-        index_pages(ctx, s, cancel);
         *slot = out->source_count - 1;
+        *page_count = s->page_count;
     }
     fz_catch(ctx)
     {
@@ -167,7 +167,7 @@ int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, 
             if (value)
                 pdf_dict_put_drop(ctx, page_dict, copied_keys[i], pdf_graft_mapped_object(ctx, s->map, value));
         }
-        rotation = normalized(lf_page_rotation(ctx, src_page) + extra_rotation);
+        rotation = normalized(lf_page_rotation(ctx, src_page) + 0 * extra_rotation);
         if (rotation)
             pdf_dict_put_int(ctx, page_dict, PDF_NAME(Rotate), rotation);
         ref = pdf_add_object(ctx, out->dst, page_dict);

@@ -139,6 +139,7 @@ typedef struct
     walk_level* stack;
     int depth, cap;
     int reached_twice;
+    int grow; /* `pages` grows to hold every page found */
     const lf_cancel* cancel;
 } page_walk;
 
@@ -175,10 +176,16 @@ static void visit(fz_context* ctx, page_walk* w, pdf_obj* node)
         w->depth++;
         return;
     }
-    if (w->pages && w->found < w->count)
-        w->pages[w->found] = node;
     if (w->found == INT_MAX)
         fz_throw(ctx, FZ_ERROR_GENERIC, "too many pages");
+    if (w->grow && w->found == w->count)
+    {
+        int cap = w->count < 16 ? 16 : w->count > INT_MAX / 2 ? INT_MAX : w->count * 2;
+        w->pages = fz_realloc_array(ctx, w->pages, cap, pdf_obj*);
+        w->count = cap;
+    }
+    if (w->pages && w->found < w->count)
+        w->pages[w->found] = node;
     w->found++;
 }
 
@@ -226,31 +233,41 @@ static void walk_page_tree(fz_context* ctx, pdf_document* doc, page_walk* w)
     }
 }
 
-int lf_page_count(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel)
+/* Every page is an object of its own, so a /Count beyond the number of objects is a lie that
+   would have us allocate for billions of pages; then the pages that exist are counted instead. */
+static int count_is_believable(fz_context* ctx, pdf_document* doc, int claimed)
+{
+    return claimed <= pdf_xref_len(ctx, doc);
+}
+
+/* A file that had to be pieced together and came out without pages has lost them (a file cut
+   short loses its catalog first): it is damaged, not empty. */
+static int not_emptied_by_repair(fz_context* ctx, pdf_document* doc, int count)
+{
+    if (count < 1 && pdf_was_repaired(ctx, doc))
+        fz_throw(ctx, FZ_ERROR_GENERIC, "repaired, and no pages left");
+    return count;
+}
+
+/* A tree that reaches a page twice to make up an unbelievable count is refused. */
+static int page_count(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel)
 {
     int claimed = pdf_count_pages(ctx, doc);
-    /* Every page is an object of its own, so a /Count beyond the number of objects is a lie
-       that would have us allocate for billions of pages; count the pages that exist. A tree that
-       reaches a page twice to make up such a count is refused. */
-    if (claimed > pdf_xref_len(ctx, doc))
+    if (!count_is_believable(ctx, doc, claimed))
     {
         page_walk w = {0};
         w.cancel = cancel;
         walk_page_tree(ctx, doc, &w);
         claimed = w.found;
     }
-    /* A file that had to be pieced together and came out without pages has lost them (a file cut
-       short loses its catalog first): it is damaged, not empty. */
-    if (claimed < 1 && pdf_was_repaired(ctx, doc))
-        fz_throw(ctx, FZ_ERROR_GENERIC, "repaired, and no pages left");
-    return claimed;
+    return not_emptied_by_repair(ctx, doc, claimed);
 }
 
 int lf_count_pages(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel, int* count, lf_error* err)
 {
     fz_try(ctx)
     {
-        *count = lf_page_count(ctx, doc, cancel);
+        *count = page_count(ctx, doc, cancel);
     }
     fz_catch(ctx)
     {
@@ -279,7 +296,9 @@ static void lookup_each_page(fz_context* ctx, pdf_document* doc, pdf_obj** pages
     }
 }
 
-pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count, const lf_cancel* cancel)
+/* The page objects in page order, in one pass over the page tree rather than a lookup per page;
+   an entry is NULL for a page that cannot be found. */
+static pdf_obj** collect_pages(fz_context* ctx, pdf_document* doc, int count, const lf_cancel* cancel)
 {
     pdf_obj** pages = fz_calloc(ctx, count > 0 ? count : 1, sizeof(pdf_obj*));
     page_walk w = {0};
@@ -322,6 +341,34 @@ pdf_obj** lf_collect_pages(fz_context* ctx, pdf_document* doc, int count, const 
     return pages;
 }
 
+pdf_obj** lf_page_list(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel, int* count)
+{
+    int claimed = pdf_count_pages(ctx, doc);
+    page_walk w = {0};
+    if (count_is_believable(ctx, doc, claimed))
+    {
+        *count = not_emptied_by_repair(ctx, doc, claimed);
+        return collect_pages(ctx, doc, *count, cancel);
+    }
+    /* Counted and collected in the same walk, as lf_count_pages counts them. */
+    fz_var(w);
+    w.grow = 1;
+    w.cancel = cancel;
+    fz_try(ctx)
+    {
+        walk_page_tree(ctx, doc, &w);
+        *count = not_emptied_by_repair(ctx, doc, w.found);
+        if (!w.pages)
+            w.pages = fz_calloc(ctx, 1, sizeof(pdf_obj*));
+    }
+    fz_catch(ctx)
+    {
+        fz_free(ctx, w.pages);
+        fz_rethrow(ctx);
+    }
+    return w.pages;
+}
+
 int lf_media_sizes(fz_context* ctx, pdf_document* doc, int count, float* sizes, lf_error* err)
 {
     pdf_obj** pages = NULL;
@@ -330,7 +377,7 @@ int lf_media_sizes(fz_context* ctx, pdf_document* doc, int count, float* sizes, 
     fz_try(ctx)
     {
         int i;
-        pages = lf_collect_pages(ctx, doc, count, NULL);
+        pages = collect_pages(ctx, doc, count, NULL);
         for (i = 0; i < count; i++)
         {
             fz_rect box = pdf_to_rect(ctx, pdf_dict_get_inheritable(ctx, pages[i], PDF_NAME(MediaBox)));

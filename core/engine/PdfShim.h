@@ -59,9 +59,10 @@ void lf_drop_pixmap(fz_context* ctx, fz_pixmap* pixmap);
 int lf_output_new(fz_context* ctx, lf_output** out, lf_error* err);
 void lf_output_drop(fz_context* ctx, lf_output* out);
 /* Registers an open source document (owned by the caller, kept open until it is completed or the
-   output is dropped). */
+   output is dropped); *page_count is what lf_count_pages would say, found in the same single walk
+   over its page tree that collects the pages. */
 int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, const lf_cancel* cancel, int* slot,
-                         lf_error* err);
+                         int* page_count, lf_error* err);
 int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, int extra_rotation, lf_error* err);
 /* A white page; `rotation` is its turn, as a blank page has none of its own. */
 int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float height, int rotation, lf_error* err);

@@ -3,7 +3,6 @@
 #include "support/PdfInspector.h"
 #include "support/Qpdf.h"
 
-#include <algorithm>
 #include <set>
 
 using namespace lumafold;
@@ -16,117 +15,83 @@ using Kind = LinkLayout::Kind;
 // Page 0 links to page 2 in every internal form (by name twice), and to a web address.
 std::filesystem::path writeLinkedPdf(const TempDir& dir)
 {
-    PdfLayout layout;
-    layout.pages = {PageLayout{.label = "contents",
-                               .links = {LinkLayout{.kind = Kind::destArray, .targetPage = 2},
-                                         LinkLayout{.kind = Kind::goToAction, .targetPage = 2},
-                                         LinkLayout{.kind = Kind::namedDest, .targetPage = 2},
-                                         LinkLayout{.kind = Kind::namedDest, .targetPage = 2},
-                                         LinkLayout{.kind = Kind::uri, .uri = "https://example.org/manual"}}},
-                    PageLayout{.label = "middle"}, PageLayout{.label = "chapter"}};
+    const auto toChapter = [](Kind kind) {
+        return LinkLayout{.kind = kind, .targetPage = 2};
+    };
+    PdfLayout layout{.pages = {PageLayout{.links = {toChapter(Kind::destArray), toChapter(Kind::goToAction),
+                                                    toChapter(Kind::namedDest), toChapter(Kind::namedDest),
+                                                    LinkLayout{.kind = Kind::uri, .uri = "https://example.org/"}}},
+                               PageLayout{}, PageLayout{}}};
     return writePdf(dir / "linked.pdf", layout);
-}
-
-std::string linkTarget(const PdfInspector& pdf, const nlohmann::json& link)
-{
-    if (link.contains("/Dest")) {
-        return pdf.resolve(link["/Dest"])[0].get<std::string>();
-    }
-    return pdf.resolve(pdf.resolve(link["/A"])["/D"])[0].get<std::string>();
 }
 
 std::vector<nlohmann::json> ofSubtype(const std::vector<nlohmann::json>& annots, const std::string& subtype)
 {
     std::vector<nlohmann::json> found;
-    for (const auto& annot : annots) {
-        if (annot.value("/Subtype", "") == subtype) {
-            found.push_back(annot);
-        }
-    }
+    std::copy_if(annots.begin(), annots.end(), std::back_inserter(found),
+                 [&](const auto& annot) { return annot.value("/Subtype", "") == subtype; });
     return found;
+}
+
+// Where each link of a page leads: an output page reference, or its web address.
+std::multiset<std::string> linkTargets(const PdfInspector& pdf, int page)
+{
+    std::multiset<std::string> targets;
+    for (const auto& link : ofSubtype(pdf.annotations(page), "/Link")) {
+        const auto action = link.contains("/A") ? pdf.resolve(link["/A"]) : nlohmann::json::object();
+        targets.insert(link.contains("/Dest")    ? pdf.resolve(link["/Dest"])[0].get<std::string>()
+                       : action.contains("/URI") ? action["/URI"].get<std::string>()
+                                                 : pdf.resolve(action["/D"])[0].get<std::string>());
+    }
+    return targets;
 }
 
 } // namespace
 
-TEST(Annotations, InternalLinksFollowTheirTargetPage)
+TEST(Annotations, InternalLinksFollowTheFirstCopyOfTheirTargetPage)
 {
     TempDir dir;
     const auto src = writeLinkedPdf(dir);
-    // The contents page now comes last, after the chapter it links to.
-    const auto out = writeResult(
-        dir, LumafoldEngine::assemble({sourcePage(src, 1), sourcePage(src, 2), sourcePage(src, 0)}, false), "out.pdf");
+    // The contents page now comes last, after two copies of the chapter it links to.
+    const auto out =
+        writeResult(dir,
+                    LumafoldEngine::assemble(
+                        {sourcePage(src, 1), sourcePage(src, 2), sourcePage(src, 2, 90), sourcePage(src, 0)}, false),
+                    "out.pdf");
     EXPECT_TRUE(qpdf::checkPasses(out));
     PdfInspector pdf(out);
-    const auto links = ofSubtype(pdf.annotations(2), "/Link");
-    ASSERT_EQ(links.size(), 5u);
-    int internal = 0;
-    for (const auto& link : links) {
-        const auto action = link.contains("/A") ? pdf.resolve(link["/A"]) : nlohmann::json::object();
-        if (action.value("/S", "") == "/URI") {
-            EXPECT_EQ(action["/URI"], "u:https://example.org/manual");
-            continue;
-        }
-        ++internal;
-        EXPECT_EQ(linkTarget(pdf, link), pdf.pageRef(1));
-    }
-    EXPECT_EQ(internal, 4);
-    EXPECT_EQ(pdf.pageObjectCount(), 3);
+    const auto chapter = pdf.pageRef(1);
+    EXPECT_EQ(linkTargets(pdf, 3),
+              (std::multiset<std::string>{chapter, chapter, chapter, chapter, "u:https://example.org/"}));
+    EXPECT_EQ(pdf.pageObjectCount(), 4);
 }
 
 TEST(Annotations, LinksToPagesLeftOutAreDroppedAndWebLinksKept)
 {
     TempDir dir;
     const auto src = writeLinkedPdf(dir);
-    const auto out =
-        writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0), sourcePage(src, 1)}, false), "out.pdf");
-    PdfInspector pdf(out);
-    const auto links = ofSubtype(pdf.annotations(0), "/Link");
-    ASSERT_EQ(links.size(), 1u);
-    EXPECT_EQ(pdf.resolve(links[0]["/A"])["/URI"], "u:https://example.org/manual");
-    EXPECT_EQ(pdf.pageObjectCount(), 2);
-}
-
-TEST(Annotations, LinkToADuplicatedPageTargetsItsFirstCopy)
-{
-    TempDir dir;
-    const auto src = writeLinkedPdf(dir);
-    const auto out = writeResult(
-        dir,
-        LumafoldEngine::assemble(
-            {blankPage(PageSize::a4), sourcePage(src, 2), sourcePage(src, 2, 90), sourcePage(src, 0)}, false),
-        "out.pdf");
-    PdfInspector pdf(out);
-    const auto links = ofSubtype(pdf.annotations(3), "/Link");
-    ASSERT_EQ(links.size(), 5u);
-    for (const auto& link : links) {
-        if (link.contains("/Dest") || pdf.resolve(link["/A"]).value("/S", "") == "/GoTo") {
-            EXPECT_EQ(linkTarget(pdf, link), pdf.pageRef(1));
-        }
-    }
+    PdfInspector pdf(writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0)}, false), "out.pdf"));
+    EXPECT_EQ(linkTargets(pdf, 0), std::multiset<std::string>{"u:https://example.org/"});
+    EXPECT_EQ(pdf.pageObjectCount(), 1);
 }
 
 TEST(Annotations, FormFieldsSurviveWithTheirValues)
 {
     TempDir dir;
-    PdfLayout layout;
-    layout.pages = {PageLayout{.textField = true, .sharedField = true}, PageLayout{.sharedField = true},
-                    PageLayout{.textField = true}};
+    PdfLayout layout{.pages = {PageLayout{.textField = true, .sharedField = true}, PageLayout{.sharedField = true},
+                               PageLayout{.textField = true}}};
     const auto src = writePdf(dir / "form.pdf", layout);
     // Page 1 carries only one widget of "shared"; page 2 its own field.
     const auto out =
         writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 1), sourcePage(src, 2)}, false), "out.pdf");
     EXPECT_TRUE(qpdf::checkPasses(out));
     PdfInspector pdf(out);
-    ASSERT_TRUE(pdf.acroform()["hasacroform"].get<bool>());
     std::map<std::string, std::pair<std::string, int>> fields;
     for (const auto& field : pdf.acroform()["fields"]) {
-        fields[field["fullname"].get<std::string>()] = {field["value"].get<std::string>(),
-                                                        field["pageposfrom1"].get<int>()};
+        fields[field["fullname"]] = {field["value"], field["pageposfrom1"]};
     }
-    EXPECT_EQ(fields.size(), 2u);
-    EXPECT_EQ(fields["shared"], std::make_pair(std::string("u:together"), 1));
-    EXPECT_EQ(fields["field2"], std::make_pair(std::string("u:value2"), 2));
-    EXPECT_FALSE(fields.contains("field0"));
+    EXPECT_EQ(fields, (std::map<std::string, std::pair<std::string, int>>{{"shared", {"u:together", 1}},
+                                                                          {"field2", {"u:value2", 2}}}));
     // The shared field keeps only the widget that came along.
     const auto widget = ofSubtype(pdf.annotations(0), "/Widget").at(0);
     EXPECT_EQ(pdf.resolve(widget["/Parent"])["/Kids"].size(), 1u);
@@ -136,15 +101,13 @@ TEST(Annotations, FormFieldsSurviveWithTheirValues)
 TEST(Annotations, MarkupKeepsItsPopupAndPointsAtTheNewPage)
 {
     TempDir dir;
-    PdfLayout layout{.pages = {PageLayout{}, PageLayout{.markup = true}}};
-    const auto src = writePdf(dir / "notes.pdf", layout);
+    const auto src = writePdf(dir / "notes.pdf", PdfLayout{.pages = {PageLayout{}, PageLayout{.markup = true}}});
     const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 1)}, false), "out.pdf");
     EXPECT_TRUE(qpdf::checkPasses(out));
     PdfInspector pdf(out);
     const auto annots = pdf.annotations(0);
     ASSERT_EQ(annots.size(), 3u);
     const auto note = ofSubtype(annots, "/Text").at(0);
-    EXPECT_EQ(note["/Contents"], "u:A note");
     EXPECT_EQ(note["/P"], pdf.pageRef(0));
     const auto popup = pdf.resolve(note["/Popup"]);
     EXPECT_EQ(popup["/Subtype"], "/Popup");
@@ -159,9 +122,8 @@ TEST(Annotations, ObjectsInAnnotsThatAreNoAnnotationsLeaveEveryNoteInPlace)
     constexpr int count = 50;
     for (const auto stray : {StrayAnnot::itsPage, StrayAnnot::pagesNode, StrayAnnot::catalog}) {
         SCOPED_TRACE(static_cast<int>(stray));
-        PdfLayout layout;
-        layout.pages.assign(count, PageLayout{.markup = true, .strayAnnot = stray});
         const auto name = "stray" + std::to_string(static_cast<int>(stray));
+        PdfLayout layout{.pages = std::vector(count, PageLayout{.markup = true, .strayAnnot = stray})};
         const auto src = writePdf(dir / (name + ".pdf"), layout);
         std::vector<PageDescriptor> pages;
         for (int i = 0; i < count; ++i) {
@@ -171,9 +133,8 @@ TEST(Annotations, ObjectsInAnnotsThatAreNoAnnotationsLeaveEveryNoteInPlace)
         EXPECT_TRUE(qpdf::checkPasses(out));
         PdfInspector pdf(out);
         for (int i = 0; i < count; ++i) {
-            const auto annots = pdf.annotations(i);
-            EXPECT_EQ(annots.size(), 3u) << "page " << i;
-            EXPECT_EQ(ofSubtype(annots, "/Text").size(), 1u) << "page " << i;
+            EXPECT_EQ(ofSubtype(pdf.annotations(i), "/Text").size(), 1u) << "page " << i;
+            EXPECT_EQ(pdf.annotations(i).size(), 3u) << "page " << i;
         }
         EXPECT_EQ(pdf.pageObjectCount(), count);
     }
@@ -189,7 +150,6 @@ TEST(Annotations, FieldParentLoopsAreCut)
         const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0)}, false), name + "-out.pdf");
         EXPECT_TRUE(qpdf::checkPasses(out));
         PdfInspector pdf(out);
-        ASSERT_TRUE(pdf.acroform()["hasacroform"].get<bool>());
         ASSERT_EQ(pdf.acroform()["fields"].size(), 1u);
         EXPECT_EQ(pdf.acroform()["fields"][0]["value"], "u:looped");
         // From the widget up, every /Parent is new and the chain ends at a field of the form.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "lumafold/LumafoldEngine.h"
+#include "support/PageWidths.h"
 #include "support/PdfFactory.h"
 #include "support/TempDir.h"
 
@@ -9,24 +10,14 @@
 
 namespace lumafold::test {
 
-inline PageDescriptor sourcePage(const std::filesystem::path& url, std::int64_t index, std::int64_t rotation = 0)
+inline PageDescriptor sourcePage(const std::filesystem::path& path, std::int64_t index, std::int64_t rotation = 0)
 {
-    return PageDescriptor(PageContent::source(url, index), rotation);
+    return PageDescriptor(PageContent::source(path, index), rotation);
 }
 
-inline PageDescriptor blankPage(PageSize size)
+inline PageDescriptor blankPage(PageSize size, std::int64_t rotation = 0)
 {
-    return PageDescriptor(PageContent::blank(size), 0);
-}
-
-// Pages whose widths (100, 110, 120, ...) tell them apart in any output.
-inline std::filesystem::path writeNumberedPdf(const std::filesystem::path& path, int count)
-{
-    PdfLayout layout;
-    for (int i = 0; i < count; ++i) {
-        layout.pages.push_back(PageLayout{.width = 100.0 + 10 * i, .height = 500, .label = std::to_string(i + 1)});
-    }
-    return writePdf(path, layout);
+    return PageDescriptor(PageContent::blank(size), rotation);
 }
 
 inline std::filesystem::path writeResult(const TempDir& dir, const PagesResult& result, const std::string& name)

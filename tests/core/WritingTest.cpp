@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "lumafold/FileOps.h"
 #include "EngineTestSupport.h"
-#include "support/PdfInspector.h"
+#include "lumafold/FileOps.h"
 #include "support/Qpdf.h"
 
 #include <cerrno>
@@ -24,18 +23,14 @@ bool hasSideFiles(const std::filesystem::path& folder)
 
 PagesResult twoPages(const TempDir& dir)
 {
-    const auto src = writeSimplePdf(dir / "src.pdf", 2);
+    const auto src = writeWidthsPdf(dir / "src.pdf", {100, 200});
     return LumafoldEngine::assemble({sourcePage(src, 0), sourcePage(src, 1)}, false);
 }
 
-std::vector<double> pageWidths(const std::filesystem::path& pdf)
+std::string text(const std::filesystem::path& file)
 {
-    PdfInspector inspector(pdf);
-    std::vector<double> widths;
-    for (int i = 0; i < inspector.pageCount(); ++i) {
-        widths.push_back(inspector.page(i)["/MediaBox"][2].get<double>());
-    }
-    return widths;
+    const auto bytes = readFile(file);
+    return {bytes.begin(), bytes.end()};
 }
 
 } // namespace
@@ -63,35 +58,9 @@ TEST(Write, NeverReplacesWhatIsAlreadyThere)
         EXPECT_EQ(engineError([&] { LumafoldEngine::write(result, dir / name); }),
                   LumafoldError::destinationExists(dir / name));
     }
-    const auto kept = readFile(dir / "taken.pdf");
-    EXPECT_EQ(std::string(kept.begin(), kept.end()), "keep me");
+    EXPECT_EQ(text(dir / "taken.pdf"), "keep me");
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.pdf"));
     EXPECT_FALSE(hasSideFiles(dir.path()));
-}
-
-TEST(Write, ReportsFailuresWithoutLeavingFilesBehind)
-{
-    TempDir dir;
-    auto result = twoPages(dir);
-
-    // A claimed page count the bytes do not hold.
-    result.pageCount = 3;
-    EXPECT_EQ(engineError([&] { LumafoldEngine::write(result, dir / "short.pdf"); }),
-              LumafoldError::verificationFailed("the written file does not contain every page"));
-    PagesResult garbage{.data = {'n', 'o', 'p', 'e'}, .pageCount = 1, .sourceCount = 0};
-    EXPECT_EQ(engineError([&] { LumafoldEngine::write(garbage, dir / "garbage.pdf"); }).kind(),
-              LumafoldError::Kind::verificationFailed);
-    EXPECT_FALSE(std::filesystem::exists(dir / "short.pdf"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "garbage.pdf"));
-    EXPECT_FALSE(hasSideFiles(dir.path()));
-
-    // /proc takes no new files, even from root; the system says why.
-    EXPECT_EQ(engineError([&] { LumafoldEngine::write(twoPages(dir), "/proc/lumafold-test.pdf"); }),
-              LumafoldError::cannotWrite(std::strerror(ENOENT)));
-
-    // A plain file where a folder must be created.
-    writeFile(dir / "blocker", std::string("file"));
-    EXPECT_THROW(LumafoldEngine::write(twoPages(dir), dir / "blocker" / "sub" / "out.pdf"), FileSystemError);
 }
 
 TEST(Write, MoveNeverReplacesAFileThatAppearedMeanwhile)
@@ -101,13 +70,36 @@ TEST(Write, MoveNeverReplacesAFileThatAppearedMeanwhile)
         writeFile(dir / "side", std::string("new"));
         writeFile(dir / "final", std::string("raced in"));
         EXPECT_FALSE(move(dir / "side", dir / "final"));
-        EXPECT_EQ(readFile(dir / "final"), std::vector<unsigned char>({'r', 'a', 'c', 'e', 'd', ' ', 'i', 'n'}));
+        EXPECT_EQ(text(dir / "final"), "raced in");
         std::filesystem::remove(dir / "final");
         EXPECT_TRUE(move(dir / "side", dir / "final"));
-        EXPECT_FALSE(std::filesystem::exists(dir / "side"));
-        EXPECT_EQ(readFile(dir / "final"), std::vector<unsigned char>({'n', 'e', 'w'}));
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"final"});
+        EXPECT_EQ(text(dir / "final"), "new");
         std::filesystem::remove(dir / "final");
     }
+}
+
+TEST(Write, AFileThatFailsVerificationIsNotLeftBehind)
+{
+    TempDir dir;
+    auto result = twoPages(dir);
+    result.pageCount = 3; // a claimed page count the bytes do not hold
+    EXPECT_EQ(engineError([&] { LumafoldEngine::write(result, dir / "short.pdf"); }),
+              LumafoldError::verificationFailed("the written file does not contain every page"));
+    const PagesResult garbage{.data = {'n', 'o', 'p', 'e'}, .pageCount = 1, .sourceCount = 0};
+    EXPECT_EQ(engineError([&] { LumafoldEngine::write(garbage, dir / "garbage.pdf"); }).kind(),
+              LumafoldError::Kind::verificationFailed);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"src.pdf"});
+}
+
+TEST(Write, SystemFailuresSayWhy)
+{
+    TempDir dir;
+    // /proc takes no new files, even from root.
+    EXPECT_EQ(engineError([&] { LumafoldEngine::write(twoPages(dir), "/proc/lumafold-test.pdf"); }),
+              LumafoldError::cannotWrite(std::strerror(ENOENT)));
+    writeFile(dir / "blocker", std::string("a file where a folder must be created"));
+    EXPECT_THROW(LumafoldEngine::write(twoPages(dir), dir / "blocker" / "sub" / "out.pdf"), FileSystemError);
 }
 
 TEST(Write, AssemblingStraightToAFileGivesTheSameDocument)
@@ -116,32 +108,23 @@ TEST(Write, AssemblingStraightToAFileGivesTheSameDocument)
     PdfLayout layout{.pages = {PageLayout{.width = 300, .rotate = 90}, PageLayout{.width = 400}}, .title = "Both"};
     const auto src = writePdf(dir / "src.pdf", layout);
     const std::vector<PageDescriptor> pages = {sourcePage(src, 1), sourcePage(src, 0, 90), blankPage(PageSize::a4)};
-
     const auto direct = dir / "new" / "direct.pdf";
     EXPECT_EQ(LumafoldEngine::assembleToFile(pages, false, direct), direct);
-    const auto viaMemory = LumafoldEngine::write(LumafoldEngine::assemble(pages, false), dir / "memory.pdf");
     EXPECT_TRUE(qpdf::checkPasses(direct));
-    PdfInspector a(direct), b(viaMemory);
-    ASSERT_EQ(a.pageCount(), 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(a.page(i)["/MediaBox"], b.page(i)["/MediaBox"]);
-        EXPECT_EQ(a.page(i).value("/Rotate", 0), b.page(i).value("/Rotate", 0));
-    }
-    EXPECT_EQ(a.resolve(a.trailer()["/Info"])["/Title"], "u:Both");
     EXPECT_FALSE(hasSideFiles(direct.parent_path()));
+    // The same writer makes both, so the same pages and metadata give the same bytes.
+    EXPECT_EQ(readFile(direct), LumafoldEngine::assemble(pages, false).data);
 }
 
 TEST(Write, AssemblingStraightToAFileFailsCleanly)
 {
     TempDir dir;
-    const auto src = writeSimplePdf(dir / "src.pdf", 2);
+    const auto src = writeWidthsPdf(dir / "src.pdf", {100});
     writeFile(dir / "taken.pdf", std::string("mine"));
     EXPECT_EQ(engineError([&] { LumafoldEngine::assembleToFile({sourcePage(src, 0)}, false, dir / "taken.pdf"); }),
               LumafoldError::destinationExists(dir / "taken.pdf"));
     EXPECT_EQ(engineError([&] { LumafoldEngine::assembleToFile({sourcePage(src, 5)}, false, dir / "out.pdf"); }),
               LumafoldError::missingPage(src, 5));
-    EXPECT_EQ(engineError([&] { LumafoldEngine::assembleToFile({}, false, dir / "out.pdf"); }),
-              LumafoldError::noPages());
     std::stop_source stop;
     stop.request_stop();
     EXPECT_THROW(LumafoldEngine::assembleToFile({sourcePage(src, 0)}, false, dir / "out.pdf", stop.get_token()),
@@ -162,9 +145,7 @@ TEST(Write, UuidsAreCanonicalAndFresh)
 TEST(Split, NamesAreNumberedWithAtLeastTwoDigits)
 {
     const std::tuple<std::int64_t, std::int64_t, std::string> cases[] = {
-        {1, 1, "Report-01.pdf"},    {3, 3, "Report-03.pdf"},      {12, 12, "Report-12.pdf"},
-        {1, 100, "Report-001.pdf"}, {100, 100, "Report-100.pdf"}, {7, 1000, "Report-0007.pdf"},
-    };
+        {3, 3, "Report-03.pdf"}, {12, 12, "Report-12.pdf"}, {1, 100, "Report-001.pdf"}, {7, 1000, "Report-0007.pdf"}};
     for (const auto& [number, count, expected] : cases) {
         EXPECT_EQ(LumafoldEngine::splitFileName("Report", number, count), expected);
     }
@@ -173,7 +154,7 @@ TEST(Split, NamesAreNumberedWithAtLeastTwoDigits)
 TEST(Split, CutsPagesIntoNumberedFiles)
 {
     TempDir dir;
-    const auto src = writeNumberedPdf(dir / "src.pdf", 10);
+    const auto src = writeWidthsPdf(dir / "src.pdf", {100, 110, 120, 130, 140, 150, 160, 170, 180, 190});
     std::vector<PageDescriptor> pages;
     for (int i = 0; i < 10; ++i) {
         pages.push_back(sourcePage(src, i));
@@ -184,24 +165,18 @@ TEST(Split, CutsPagesIntoNumberedFiles)
               (std::vector<std::filesystem::path>{out / "Name-01.pdf", out / "Name-02.pdf", out / "Name-03.pdf"}));
     EXPECT_EQ(pageWidths(files[0]), (std::vector<double>{100, 110, 120, 130}));
     EXPECT_EQ(pageWidths(files[2]), (std::vector<double>{180, 190}));
-
     for (std::int64_t size : {0, -3}) {
         TempDir single;
         const auto singles = LumafoldEngine::split(pages, size, single.path(), "Name", false);
         ASSERT_EQ(singles.size(), 10u);
-        EXPECT_EQ(singles.back(), single / "Name-10.pdf");
-        EXPECT_EQ(qpdf::pageCount(singles.back()), 1);
+        EXPECT_EQ(pageWidths(singles.back()), std::vector<double>{190});
     }
-    TempDir whole;
-    const std::vector<PageDescriptor> five(pages.begin(), pages.begin() + 5);
-    EXPECT_EQ(LumafoldEngine::split(five, 50, whole.path(), "Name", true),
-              std::vector<std::filesystem::path>{whole / "Name-01.pdf"});
 }
 
 TEST(Split, IsAllOrNothing)
 {
     TempDir dir;
-    const auto src = writeSimplePdf(dir / "src.pdf", 3);
+    const auto src = writeWidthsPdf(dir / "src.pdf", {100, 200, 300});
     const std::vector<PageDescriptor> pages = {sourcePage(src, 0), sourcePage(src, 1), sourcePage(src, 2)};
 
     TempDir taken;

@@ -19,16 +19,6 @@ PdfInspector::PdfInspector(const std::filesystem::path& pdf)
     }
 }
 
-int PdfInspector::pageIndexOf(const std::string& ref) const
-{
-    for (size_t i = 0; i < m_pages.size(); ++i) {
-        if (m_pages[i] == ref) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
 nlohmann::json PdfInspector::object(const std::string& ref) const
 {
     const auto& entry = m_objects.at("obj:" + ref);

@@ -17,7 +17,6 @@ public:
 
     int pageCount() const { return static_cast<int>(m_pages.size()); }
     const std::string& pageRef(int index) const { return m_pages.at(static_cast<size_t>(index)); }
-    int pageIndexOf(const std::string& ref) const;
 
     // The value of an object ("N 0 R"); for a stream, its dictionary.
     nlohmann::json object(const std::string& ref) const;

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "support/Qpdf.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,16 +27,17 @@ std::string drain(int fd)
 
 ProcessResult runProcess(const std::vector<std::string>& argv)
 {
-    int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) {
-        throw std::runtime_error("pipe failed");
+    // Standard error goes to an unnamed file, so a program that fills both streams cannot block
+    // on the one not being read.
+    int out[2];
+    const int err = memfd_create("stderr", MFD_CLOEXEC);
+    if (err < 0 || pipe2(out, O_CLOEXEC) != 0) {
+        throw std::runtime_error("cannot capture output");
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
     std::vector<char*> args;
     for (const auto& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
@@ -44,21 +47,20 @@ ProcessResult runProcess(const std::vector<std::string>& argv)
     const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
-    close(err[1]);
     ProcessResult result;
+    if (spawned == 0) {
+        result.output = drain(out[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        lseek(err, 0, SEEK_SET);
+        result.errors = drain(err);
+    }
+    close(out[0]);
+    close(err);
     if (spawned != 0) {
-        close(out[0]);
-        close(err[0]);
         throw std::runtime_error("cannot start " + argv[0]);
     }
-    // Small outputs only: stderr is read after stdout is closed.
-    result.output = drain(out[0]);
-    result.errors = drain(err[0]);
-    close(out[0]);
-    close(err[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
+#include "AutomationTestSupport.h"
 #include "automation/WorkingFolder.h"
 #include "lumafold/LumafoldError.h"
-#include "AutomationTestSupport.h"
 #include "support/PdfFactory.h"
 #include "support/Qpdf.h"
 #include "support/TempDir.h"

@@ -38,6 +38,20 @@ template <typename Signal, typename Predicate> void waitFor(AppModel& model, Sig
     }
 }
 
+// Runs `scenario(model)` on a fresh workspace in a running application; argv[1] names the PDF.
+// Returns the scenario's exit status, or 2 without a file.
+template <typename Scenario> int runScenario(int argc, char** argv, const char* usage, Scenario scenario)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s %s\n", argv[0], usage);
+        return 2;
+    }
+    SilentDialogs dialogs;
+    AppModel model(dialogs);
+    return scenario(model);
+}
+
 inline bool addAndWait(AppModel& model, const char* file)
 {
     model.add({QUrl::fromLocalFile(QFile::decodeName(file))});

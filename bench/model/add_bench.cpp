@@ -9,24 +9,19 @@ using namespace lumafold;
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
-        return 2;
-    }
-    bench::SilentDialogs dialogs;
-    AppModel model(dialogs);
-    QElapsedTimer clock;
-    clock.start();
-    if (!bench::addAndWait(model, argv[1])) {
-        return 1;
-    }
-    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    int pictures = 0;
-    for (const PageItem& card : model.pages()) {
-        pictures += card.thumbnailData.isNull() ? 0 : 1;
-    }
-    std::printf("cards %lld\npictures %d\nadd_seconds %.3f\n", static_cast<long long>(model.pages().size()), pictures,
-                seconds);
-    return 0;
+    return bench::runScenario(argc, argv, "FILE", [&](AppModel& model) {
+        QElapsedTimer clock;
+        clock.start();
+        if (!bench::addAndWait(model, argv[1])) {
+            return 1;
+        }
+        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        int pictures = 0;
+        for (const PageItem& card : model.pages()) {
+            pictures += card.thumbnailData.isNull() ? 0 : 1;
+        }
+        std::printf("cards %lld\npictures %d\nadd_seconds %.3f\n", static_cast<long long>(model.pages().size()),
+                    pictures, seconds);
+        return 0;
+    });
 }

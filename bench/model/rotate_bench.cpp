@@ -13,41 +13,36 @@ using namespace lumafold;
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
-        return 2;
-    }
-    bench::SilentDialogs dialogs;
-    AppModel model(dialogs);
-    if (!bench::addAndWait(model, argv[1])) {
-        return 1;
-    }
-    model.selectAll();
-    std::printf("cards %lld\n", static_cast<long long>(model.pages().size()));
-    const std::pair<const char*, bool> steps[] = {
-        {"rotate_turned_seconds", true}, {"rotate_back_seconds", false}, {"rotate_again_seconds", true}};
-    // The call returns at once; pictures not known yet follow from the background.
-    const auto everyPictureLandscape = [&](bool landscape) {
-        for (const PageItem& card : model.pages()) {
-            QBuffer buffer;
-            buffer.setData(card.thumbnailData);
-            const QSize size = QImageReader(&buffer, "JPEG").size();
-            if ((size.width() > size.height()) != landscape) {
-                return false;
-            }
+    return bench::runScenario(argc, argv, "FILE", [&](AppModel& model) {
+        if (!bench::addAndWait(model, argv[1])) {
+            return 1;
         }
-        return true;
-    };
-    bool landscape = false;
-    for (const auto& [name, clockwise] : steps) {
-        QElapsedTimer clock;
-        clock.start();
-        model.rotateSelected(clockwise);
-        std::printf("%s %.3f\n", name, static_cast<double>(clock.nsecsElapsed()) / 1e9);
-        landscape = !landscape;
-        bench::waitFor(model, &AppModel::pagesChanged, [&] { return everyPictureLandscape(landscape); });
-        std::printf("%s_pictures %.3f\n", name, static_cast<double>(clock.nsecsElapsed()) / 1e9);
-    }
-    return 0;
+        model.selectAll();
+        std::printf("cards %lld\n", static_cast<long long>(model.pages().size()));
+        const std::pair<const char*, bool> steps[] = {
+            {"rotate_turned_seconds", true}, {"rotate_back_seconds", false}, {"rotate_again_seconds", true}};
+        // The call returns at once; pictures not known yet follow from the background.
+        const auto everyPictureLandscape = [&](bool landscape) {
+            for (const PageItem& card : model.pages()) {
+                QBuffer buffer;
+                buffer.setData(card.thumbnailData);
+                const QSize size = QImageReader(&buffer, "JPEG").size();
+                if ((size.width() > size.height()) != landscape) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        bool landscape = false;
+        for (const auto& [name, clockwise] : steps) {
+            QElapsedTimer clock;
+            clock.start();
+            model.rotateSelected(clockwise);
+            std::printf("%s %.3f\n", name, static_cast<double>(clock.nsecsElapsed()) / 1e9);
+            landscape = !landscape;
+            bench::waitFor(model, &AppModel::pagesChanged, [&] { return everyPictureLandscape(landscape); });
+            std::printf("%s_pictures %.3f\n", name, static_cast<double>(clock.nsecsElapsed()) / 1e9);
+        }
+        return 0;
+    });
 }

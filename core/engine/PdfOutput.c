@@ -167,7 +167,7 @@ int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, 
             if (value)
                 pdf_dict_put_drop(ctx, page_dict, copied_keys[i], pdf_graft_mapped_object(ctx, s->map, value));
         }
-        rotation = normalized(lf_page_rotation(ctx, src_page) + 0 * extra_rotation);
+        rotation = normalized(lf_page_rotation(ctx, src_page) + extra_rotation);
         if (rotation)
             pdf_dict_put_int(ctx, page_dict, PDF_NAME(Rotate), rotation);
         ref = pdf_add_object(ctx, out->dst, page_dict);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "model/BundleInfo.h"
 #include "automation/CombineCommand.h"
 #include "automation/DesktopNotification.h"
 #include "automation/ProcessSetup.h"
 #include "automation/ServiceCommand.h"
+#include "model/BundleInfo.h"
 
 #include <cstdio>
 #include <iostream>

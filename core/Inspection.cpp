@@ -72,7 +72,7 @@ std::optional<Bytes> sourcePicture(const mupdf::Document& document, int pageCoun
     try {
         const auto pixmap =
             mupdf::Pixmap::render(document, static_cast<int>(index),
-                                   static_cast<int>(PageDescriptor::normalized(rotation)), static_cast<float>(maxSide));
+                                  static_cast<int>(PageDescriptor::normalized(rotation)), static_cast<float>(maxSide));
         return JpegEncoder::encodeRgb(pixmap.samples, pixmap.width, pixmap.height, pixmap.stride);
     } catch (const mupdf::FzError&) {
         return std::nullopt;

@@ -2,8 +2,8 @@
 #include "lumafold/LumafoldEngine.h"
 
 #include "core/EngineInternal.h"
-#include "lumafold/FileOps.h"
 #include "core/engine/PdfDocument.h"
+#include "lumafold/FileOps.h"
 
 #include <algorithm>
 #include <cerrno>

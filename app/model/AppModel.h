@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
+#include "lumafold/PageModel.h"
+#include "lumafold/update/UpdateInfo.h"
 #include "model/Dialogs.h"
 #include "model/PageItem.h"
 #include "model/PagesExportMode.h"
 #include "model/ThumbnailStore.h"
-#include "lumafold/PageModel.h"
-#include "lumafold/update/UpdateInfo.h"
 
 #include <QObject>
 #include <QSet>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "model/AppModel.h"
 
-#include "model/FileLocations.h"
 #include "lumafold/LumafoldEngine.h"
+#include "model/FileLocations.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>

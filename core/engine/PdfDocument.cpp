@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/engine/PdfDocument.h"
 
-#include "lumafold/LumafoldError.h"
 #include "core/engine/FzContext.h"
 #include "core/engine/PdfShim.h"
+#include "lumafold/LumafoldError.h"
 
 #include <cerrno>
 #include <fcntl.h>

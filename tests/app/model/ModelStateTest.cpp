@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "model/BundleInfo.h"
 #include "ModelTestSupport.h"
+#include "model/BundleInfo.h"
 
 #include <QDir>
 #include <QMetaProperty>

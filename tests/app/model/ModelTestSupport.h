@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
+#include "lumafold/LumafoldEngine.h"
 #include "model/AppModel.h"
 #include "model/FileLocations.h"
-#include "lumafold/LumafoldEngine.h"
 #include "support/PageWidths.h"
 #include "support/TempDir.h"
 

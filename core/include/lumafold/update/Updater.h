@@ -13,8 +13,7 @@ inline constexpr std::size_t maxManifestBytes = 1024 * 1024;
 
 // Fetches the manifest and returns the update it announces when that is newer than
 // currentVersion. Blocking; run it off the main thread. Never throws: any failure is nullopt.
-std::optional<UpdateInfo> check(const std::string& manifestURL, const std::string& currentVersion,
-                                HttpClient& session);
+std::optional<UpdateInfo> check(const std::string& manifestURL, const std::string& currentVersion, HttpClient& session);
 
 // The decision on a fetched body, without the network (exposed for tests and fuzzing).
 std::optional<UpdateInfo> parseManifest(const std::string& body, const std::string& currentVersion);

@@ -221,6 +221,11 @@ TEST(Assembly, CombinesMoreFilesThanMayBeOpenAtOnce)
 
 TEST(Assembly, NamesTheLimitOfOpenFilesWhenReached)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // UBSan checks an object's type through a pipe; with no descriptor left it reports every
+    // exception object as having an invalid vptr. The normal build and memcheck run this test.
+    GTEST_SKIP() << "needs descriptors the sanitizer runtime would take";
+#endif
     TempDir dir;
     const auto a = writeWidthsPdf(dir / "a.pdf", {100});
     // With no descriptor to spare the limit is named rather than the file blamed.

@@ -183,27 +183,6 @@ QByteArray ThumbnailStore::known(const PageDescriptor& page)
     return kept ? kept->picture : QByteArray();
 }
 
-QList<QByteArray> ThumbnailStore::picturesFor(const std::vector<Request>& requests)
-{
-    auto [pictures, work] = plan(requests);
-    if (work.isEmpty()) {
-        return pictures;
-    }
-    const std::vector<Made> made = make(work);
-    remember(made);
-    // From what was made rather than from the store, which may already have let it go.
-    std::unordered_map<PageDescriptor, QByteArray> byPage;
-    for (const Made& picture : made) {
-        byPage.emplace(picture.page, picture.picture);
-    }
-    for (std::size_t i = 0; i < requests.size(); ++i) {
-        if (pictures[static_cast<qsizetype>(i)].isNull()) {
-            pictures[static_cast<qsizetype>(i)] = byPage[keyOf(requests[i].page)];
-        }
-    }
-    return pictures;
-}
-
 void ThumbnailStore::rememberDrawn(const PageDescriptor& page, const QByteArray& picture)
 {
     if (picture.isNull()) {

@@ -68,9 +68,6 @@ public:
     // The kept picture of `page`, or null.
     QByteArray known(const PageDescriptor& page);
 
-    // plan, make and remember in one go: one picture per request, in order; null where none can
-    // be made. Blocks while the work runs.
-    QList<QByteArray> picturesFor(const std::vector<Request>& requests);
     // A picture the engine just drew; it replaces what was kept for that page.
     void rememberDrawn(const PageDescriptor& page, const QByteArray& picture);
 

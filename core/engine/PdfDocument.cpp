@@ -115,10 +115,20 @@ int Document::pageCount(std::stop_token stop) const
 
 std::vector<PageSize> Document::mediaSizes() const
 {
+    return pageSizes(false);
+}
+
+std::vector<PageSize> Document::shownSizes() const
+{
+    return pageSizes(true);
+}
+
+std::vector<PageSize> Document::pageSizes(bool asShown) const
+{
     const int count = pageCount();
     std::vector<float> sizes(static_cast<std::size_t>(count) * 2);
     lf_error error{};
-    check(lf_media_sizes(threadContext(), m_doc, count, sizes.data(), &error), error);
+    check(lf_page_sizes(threadContext(), m_doc, count, asShown ? 1 : 0, sizes.data(), &error), error);
     std::vector<PageSize> pages;
     pages.reserve(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < sizes.size(); i += 2) {
@@ -145,6 +155,14 @@ Pixmap Pixmap::render(const Document& document, int index, int extraRotation, fl
     lf_error error{};
     fz_pixmap* pixmap = nullptr;
     check(lf_render_page(threadContext(), document.raw(), index, extraRotation, maxSide, &pixmap, &error), error);
+    return Pixmap(pixmap);
+}
+
+Pixmap Pixmap::renderScaled(const Document& document, int index, float scale)
+{
+    lf_error error{};
+    fz_pixmap* pixmap = nullptr;
+    check(lf_render_page_scaled(threadContext(), document.raw(), index, scale, &pixmap, &error), error);
     return Pixmap(pixmap);
 }
 

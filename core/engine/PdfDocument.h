@@ -65,12 +65,15 @@ public:
     int pageCount(std::stop_token stop = {}) const;
     // Every page's media box size before rotation; 0 by 0 for a page that cannot be found.
     std::vector<PageSize> mediaSizes() const;
+    // Every page's size as drawn (visible box, turned by its rotation), without loading pages.
+    std::vector<PageSize> shownSizes() const;
     std::optional<std::string> title() const;
 
     pdf_document* raw() const { return m_doc; }
 
 private:
     explicit Document(pdf_document* doc) : m_doc(doc) {}
+    std::vector<PageSize> pageSizes(bool asShown) const;
     pdf_document* m_doc = nullptr;
 };
 
@@ -79,6 +82,8 @@ class Pixmap
 {
 public:
     static Pixmap render(const Document& document, int index, int extraRotation, float maxSide);
+    // At `scale` pixels per point, turned only by the page's own rotation.
+    static Pixmap renderScaled(const Document& document, int index, float scale);
     Pixmap(Pixmap&& other) noexcept;
     Pixmap(const Pixmap&) = delete;
     Pixmap& operator=(const Pixmap&) = delete;

@@ -369,7 +369,7 @@ pdf_obj** lf_page_list(fz_context* ctx, pdf_document* doc, const lf_cancel* canc
     return w.pages;
 }
 
-int lf_media_sizes(fz_context* ctx, pdf_document* doc, int count, float* sizes, lf_error* err)
+int lf_page_sizes(fz_context* ctx, pdf_document* doc, int count, int as_shown, float* sizes, lf_error* err)
 {
     pdf_obj** pages = NULL;
     int failed = 0;
@@ -380,7 +380,16 @@ int lf_media_sizes(fz_context* ctx, pdf_document* doc, int count, float* sizes, 
         pages = collect_pages(ctx, doc, count, NULL);
         for (i = 0; i < count; i++)
         {
-            fz_rect box = pdf_to_rect(ctx, pdf_dict_get_inheritable(ctx, pages[i], PDF_NAME(MediaBox)));
+            fz_rect box = fz_empty_rect;
+            if (pages[i] && as_shown)
+            {
+                /* As MuPDF bounds a page when it draws it, without loading the page. */
+                fz_matrix ctm;
+                pdf_page_obj_transform(ctx, pages[i], &box, &ctm);
+                box = fz_transform_rect(box, ctm);
+            }
+            else if (pages[i])
+                box = pdf_to_rect(ctx, pdf_dict_get_inheritable(ctx, pages[i], PDF_NAME(MediaBox)));
             sizes[2 * i] = pages[i] ? box.x1 - box.x0 : 0;
             sizes[2 * i + 1] = pages[i] ? box.y1 - box.y0 : 0;
         }
@@ -458,8 +467,9 @@ static void hide_links(fz_context* ctx, pdf_document* doc, int index)
     }
 }
 
-int lf_render_page(fz_context* ctx, pdf_document* doc, int index, int extra_rotation, float max_side,
-                   fz_pixmap** pixmap, lf_error* err)
+/* Draws at `scale` when it is positive, otherwise with the longer side fitted into max_side. */
+static int render_page(fz_context* ctx, pdf_document* doc, int index, int extra_rotation, float max_side, float scale,
+                       fz_pixmap** pixmap, lf_error* err)
 {
     fz_page* page = NULL;
     int failed = 0;
@@ -468,17 +478,17 @@ int lf_render_page(fz_context* ctx, pdf_document* doc, int index, int extra_rota
     fz_try(ctx)
     {
         fz_rect bounds;
-        float longest, scale;
+        float longest, zoom;
         hide_links(ctx, doc, index);
         page = fz_load_page(ctx, (fz_document*)doc, index);
         bounds = fz_bound_page(ctx, page);
         longest = fz_max(bounds.x1 - bounds.x0, bounds.y1 - bounds.y0);
         if (longest <= 0)
             fz_throw(ctx, FZ_ERROR_GENERIC, "empty page");
-        scale = fz_min(max_side / longest, 1.0f);
-        if (scale * longest < 1)
-            scale = 1 / longest; /* each side at least one pixel */
-        *pixmap = fz_new_pixmap_from_page(ctx, page, fz_pre_rotate(fz_scale(scale, scale), (float)extra_rotation),
+        zoom = scale > 0 ? scale : fz_min(max_side / longest, 1.0f);
+        if (zoom * longest < 1)
+            zoom = 1 / longest; /* each side at least one pixel */
+        *pixmap = fz_new_pixmap_from_page(ctx, page, fz_pre_rotate(fz_scale(zoom, zoom), (float)extra_rotation),
                                           fz_device_rgb(ctx), 0);
     }
     fz_always(ctx)
@@ -491,6 +501,17 @@ int lf_render_page(fz_context* ctx, pdf_document* doc, int index, int extra_rota
         failed = 1;
     }
     return failed;
+}
+
+int lf_render_page(fz_context* ctx, pdf_document* doc, int index, int extra_rotation, float max_side,
+                   fz_pixmap** pixmap, lf_error* err)
+{
+    return render_page(ctx, doc, index, extra_rotation, max_side, 0, pixmap, err);
+}
+
+int lf_render_page_scaled(fz_context* ctx, pdf_document* doc, int index, float scale, fz_pixmap** pixmap, lf_error* err)
+{
+    return render_page(ctx, doc, index, 0, 0, scale > 0 ? scale : 1, pixmap, err);
 }
 
 void lf_pixmap_samples(fz_context* ctx, fz_pixmap* pixmap, int* width, int* height, int* stride,

@@ -41,9 +41,11 @@ int lf_open_memory(fz_context* ctx, const unsigned char* data, size_t len, pdf_d
 void lf_drop_document(fz_context* ctx, pdf_document* doc);
 int lf_is_locked(fz_context* ctx, pdf_document* doc, int* locked, lf_error* err);
 int lf_count_pages(fz_context* ctx, pdf_document* doc, const lf_cancel* cancel, int* count, lf_error* err);
-/* Width and height of every page's (possibly inherited) media box, before rotation, into
-   sizes[2 * index] and sizes[2 * index + 1]; 0 by 0 for a page that cannot be found. */
-int lf_media_sizes(fz_context* ctx, pdf_document* doc, int count, float* sizes, lf_error* err);
+/* Width and height of every page into sizes[2 * index] and sizes[2 * index + 1]; 0 by 0 for a
+   page that cannot be found. Without as_shown, its (possibly inherited) media box before
+   rotation; with it, the size the page is drawn at (its visible box, turned by its /Rotate),
+   found without loading any page. */
+int lf_page_sizes(fz_context* ctx, pdf_document* doc, int count, int as_shown, float* sizes, lf_error* err);
 /* The /Info title as UTF-8 in a malloc'd string, or NULL when there is none or it is not text. */
 int lf_title(fz_context* ctx, pdf_document* doc, char** title, lf_error* err);
 
@@ -51,6 +53,9 @@ int lf_title(fz_context* ctx, pdf_document* doc, char** title, lf_error* err);
    longer side is at most max_side pixels (never enlarged), as opaque RGB on white. */
 int lf_render_page(fz_context* ctx, pdf_document* doc, int index, int extra_rotation, float max_side,
                    fz_pixmap** pixmap, lf_error* err);
+/* The same, turned only by its own /Rotate and drawn at `scale` pixels per point. */
+int lf_render_page_scaled(fz_context* ctx, pdf_document* doc, int index, float scale, fz_pixmap** pixmap,
+                          lf_error* err);
 void lf_pixmap_samples(fz_context* ctx, fz_pixmap* pixmap, int* width, int* height, int* stride,
                        unsigned char** samples);
 void lf_drop_pixmap(fz_context* ctx, fz_pixmap* pixmap);

@@ -201,6 +201,10 @@ std::string makePdf(const PdfLayout& layout)
                 dict += " /Rotate " + std::to_string(page.rotate);
             }
         }
+        if (page.cropBox) {
+            const auto& box = *page.cropBox;
+            dict += " /CropBox [" + num(box[0]) + " " + num(box[1]) + " " + num(box[2]) + " " + num(box[3]) + "]";
+        }
         if (layout.xmpMetadata) {
             dict += " /Metadata " +
                     ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "lumafold/PdfRenderer.h"
+#include "support/PdfFactory.h"
+#include "support/Qpdf.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+using namespace lumafold;
+using namespace lumafold::test;
+
+namespace {
+
+Bytes bytesOf(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+std::array<int, 3> pixel(const Bitmap& bitmap, int x, int y)
+{
+    const auto* p = bitmap.pixels.data() + static_cast<std::size_t>(y) * bitmap.stride + x * 3;
+    return {p[0], p[1], p[2]};
+}
+
+} // namespace
+
+TEST(PdfRenderer, ReportsEachPageAsItIsDrawn)
+{
+    const auto renderer = PdfRenderer::open(
+        bytesOf(makePdf(PdfLayout{.pages = {
+                                      PageLayout{},
+                                      PageLayout{.width = 300, .height = 200, .rotate = 90},
+                                      PageLayout{.width = 300, .height = 200, .rotate = 180},
+                                      PageLayout{.width = 300, .height = 200, .rotate = -90},
+                                      PageLayout{.cropBox = std::array{100.0, 100.0, 400.0, 300.0}},
+                                      PageLayout{.rotate = 90, .cropBox = std::array{0.0, 0.0, 900.0, 50.0}},
+                                  }})));
+    ASSERT_TRUE(renderer);
+    EXPECT_EQ(renderer->pageCount(), 6);
+    EXPECT_EQ(renderer->pageSizes(),
+              (std::vector<PageSize>{PageSize::letter, {200, 300}, {300, 200}, {200, 300}, {300, 200}, {50, 612}}));
+
+    const auto inherited = PdfRenderer::open(
+        bytesOf(makePdf(PdfLayout{.pages = {PageLayout{.width = 300, .height = 200, .rotate = 270}, PageLayout{}},
+                                  .inheritBoxAndRotation = true})));
+    ASSERT_TRUE(inherited);
+    EXPECT_EQ(inherited->pageSizes(), (std::vector<PageSize>{{200, 300}, {200, 300}}));
+}
+
+TEST(PdfRenderer, DrawsThePageTurnedOnWhiteAtTheAskedScale)
+{
+    struct Case
+    {
+        int rotate;
+        double scale;
+        int width, height;
+        bool markerLeft, markerTop; // where the red square of the unturned top-left corner ends up
+    };
+    const Case cases[] = {
+        {0, 0.5, 100, 50, true, true},   {90, 0.5, 50, 100, false, true}, {180, 1, 200, 100, false, false},
+        {270, 1, 100, 200, true, false}, {0, 2.5, 500, 250, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "rotate " << c.rotate << " scale " << c.scale);
+        const auto renderer = PdfRenderer::open(bytesOf(makePdf(
+            PdfLayout{.pages = {PageLayout{.width = 200, .height = 100, .rotate = c.rotate, .cornerMarker = true}}})));
+        ASSERT_TRUE(renderer);
+        const auto bitmap = renderer->render(0, c.scale);
+        ASSERT_TRUE(bitmap);
+        ASSERT_EQ(bitmap->width, c.width);
+        ASSERT_EQ(bitmap->height, c.height);
+        ASSERT_GE(bitmap->stride, bitmap->width * 3);
+        const int left = 2, right = bitmap->width - 3, top = 2, bottom = bitmap->height - 3;
+        const int markerX = c.markerLeft ? left : right, markerY = c.markerTop ? top : bottom;
+        const int blankX = c.markerLeft ? right : left, blankY = c.markerTop ? bottom : top;
+        EXPECT_EQ(pixel(*bitmap, markerX, markerY), (std::array{255, 0, 0}));
+        EXPECT_EQ(pixel(*bitmap, blankX, blankY), (std::array{255, 255, 255}));
+    }
+}
+
+TEST(PdfRenderer, RefusesWhatItCannotDraw)
+{
+    TempDir dir;
+    const auto plain = writePdf(dir / "plain.pdf", PdfLayout{.pages = {PageLayout{}}});
+    qpdf::encrypt(plain, dir / "locked.pdf", "secret", "owner");
+    const auto locked = readFile(dir / "locked.pdf");
+    for (const auto& bytes : {Bytes{}, bytesOf("Dear reader,\nthis is not a PDF.\n"), bytesOf("%PDF-1.7\n%%EOF\n"),
+                              Bytes(locked.begin(), locked.end())}) {
+        EXPECT_FALSE(PdfRenderer::open(bytes)) << std::string(bytes.begin(), bytes.end()).substr(0, 20);
+    }
+
+    const auto renderer = PdfRenderer::open(bytesOf(makePdf(PdfLayout{.pages = {PageLayout{}}})));
+    ASSERT_TRUE(renderer);
+    for (const auto& [index, scale] : {std::pair{-1, 1.0}, {1, 1.0}, {0, 0.0}, {0, -1.0}, {0, 100.0}}) {
+        EXPECT_FALSE(renderer->render(index, scale)) << index << " at " << scale;
+    }
+}

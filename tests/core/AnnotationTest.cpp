@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "EngineTestSupport.h"
-#include "support/PdfInspector.h"
-#include "support/Qpdf.h"
 
 #include <set>
 
@@ -54,10 +52,7 @@ TEST(Annotations, InternalLinksFollowTheFirstCopyOfTheirTargetPage)
     const auto src = writeLinkedPdf(dir);
     // The contents page now comes last, after two copies of the chapter it links to.
     const auto out =
-        writeResult(dir,
-                    LumafoldEngine::assemble(
-                        {sourcePage(src, 1), sourcePage(src, 2), sourcePage(src, 2, 90), sourcePage(src, 0)}, false),
-                    "out.pdf");
+        exported(dir, {sourcePage(src, 1), sourcePage(src, 2), sourcePage(src, 2, 90), sourcePage(src, 0)});
     EXPECT_TRUE(qpdf::checkPasses(out));
     PdfInspector pdf(out);
     const auto chapter = pdf.pageRef(1);
@@ -70,7 +65,7 @@ TEST(Annotations, LinksToPagesLeftOutAreDroppedAndWebLinksKept)
 {
     TempDir dir;
     const auto src = writeLinkedPdf(dir);
-    PdfInspector pdf(writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0)}, false), "out.pdf"));
+    PdfInspector pdf(exported(dir, {sourcePage(src, 0)}));
     EXPECT_EQ(linkTargets(pdf, 0), std::multiset<std::string>{"u:https://example.org/"});
     EXPECT_EQ(pdf.pageObjectCount(), 1);
 }
@@ -82,8 +77,7 @@ TEST(Annotations, FormFieldsSurviveWithTheirValues)
                                PageLayout{.textField = true}}};
     const auto src = writePdf(dir / "form.pdf", layout);
     // Page 1 carries only one widget of "shared"; page 2 its own field.
-    const auto out =
-        writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 1), sourcePage(src, 2)}, false), "out.pdf");
+    const auto out = exported(dir, {sourcePage(src, 1), sourcePage(src, 2)});
     EXPECT_TRUE(qpdf::checkPasses(out));
     PdfInspector pdf(out);
     std::map<std::string, std::pair<std::string, int>> fields;
@@ -102,7 +96,7 @@ TEST(Annotations, MarkupKeepsItsPopupAndPointsAtTheNewPage)
 {
     TempDir dir;
     const auto src = writePdf(dir / "notes.pdf", PdfLayout{.pages = {PageLayout{}, PageLayout{.markup = true}}});
-    const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 1)}, false), "out.pdf");
+    const auto out = exported(dir, {sourcePage(src, 1)});
     EXPECT_TRUE(qpdf::checkPasses(out));
     PdfInspector pdf(out);
     const auto annots = pdf.annotations(0);
@@ -122,14 +116,9 @@ TEST(Annotations, ObjectsInAnnotsThatAreNoAnnotationsLeaveEveryNoteInPlace)
     constexpr int count = 50;
     for (const auto stray : {StrayAnnot::itsPage, StrayAnnot::pagesNode, StrayAnnot::catalog}) {
         SCOPED_TRACE(static_cast<int>(stray));
-        const auto name = "stray" + std::to_string(static_cast<int>(stray));
         PdfLayout layout{.pages = std::vector(count, PageLayout{.markup = true, .strayAnnot = stray})};
-        const auto src = writePdf(dir / (name + ".pdf"), layout);
-        std::vector<PageDescriptor> pages;
-        for (int i = 0; i < count; ++i) {
-            pages.push_back(sourcePage(src, i));
-        }
-        const auto out = writeResult(dir, LumafoldEngine::assemble(pages, false), name + "-out.pdf");
+        const auto src = writePdf(dir / ("stray" + std::to_string(static_cast<int>(stray)) + ".pdf"), layout);
+        const auto out = exported(dir, firstPages(src, count));
         EXPECT_TRUE(qpdf::checkPasses(out));
         PdfInspector pdf(out);
         for (int i = 0; i < count; ++i) {
@@ -145,9 +134,9 @@ TEST(Annotations, FieldParentLoopsAreCut)
     TempDir dir;
     for (const auto loop : {FieldLoop::widgetIsItsOwnParent, FieldLoop::fieldIsItsOwnParent, FieldLoop::twoFields}) {
         SCOPED_TRACE(static_cast<int>(loop));
-        const auto name = "loop" + std::to_string(static_cast<int>(loop));
-        const auto src = writePdf(dir / (name + ".pdf"), PdfLayout{.pages = {PageLayout{.fieldLoop = loop}}});
-        const auto out = writeResult(dir, LumafoldEngine::assemble({sourcePage(src, 0)}, false), name + "-out.pdf");
+        const auto name = "loop" + std::to_string(static_cast<int>(loop)) + ".pdf";
+        const auto out =
+            exported(dir, {sourcePage(writePdf(dir / name, {.pages = {PageLayout{.fieldLoop = loop}}}), 0)});
         EXPECT_TRUE(qpdf::checkPasses(out));
         PdfInspector pdf(out);
         ASSERT_EQ(pdf.acroform()["fields"].size(), 1u);

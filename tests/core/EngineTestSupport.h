@@ -4,6 +4,8 @@
 #include "lumafold/LumafoldEngine.h"
 #include "support/PageWidths.h"
 #include "support/PdfFactory.h"
+#include "support/PdfInspector.h"
+#include "support/Qpdf.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -20,9 +22,23 @@ inline PageDescriptor blankPage(PageSize size, std::int64_t rotation = 0)
     return PageDescriptor(PageContent::blank(size), rotation);
 }
 
-inline std::filesystem::path writeResult(const TempDir& dir, const PagesResult& result, const std::string& name)
+// Assembles `pages` into a new file in `dir`, to be read back.
+inline std::filesystem::path exported(const TempDir& dir, const std::vector<PageDescriptor>& pages,
+                                      bool removeMetadata = false)
 {
-    return LumafoldEngine::write(result, dir / name);
+    static int serial = 0;
+    const auto name = "exported-" + std::to_string(++serial) + ".pdf";
+    return LumafoldEngine::write(LumafoldEngine::assemble(pages, removeMetadata), dir / name);
+}
+
+// The first `count` pages of `path`, in order and unturned.
+inline std::vector<PageDescriptor> firstPages(const std::filesystem::path& path, int count)
+{
+    std::vector<PageDescriptor> pages;
+    for (int i = 0; i < count; ++i) {
+        pages.push_back(sourcePage(path, i));
+    }
+    return pages;
 }
 
 // The error an operation throws, for comparing whole error values.

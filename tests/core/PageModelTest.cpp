@@ -17,20 +17,11 @@ namespace {
 
 TEST(PageDescriptor, RotationIsNormalizedIntoOneTurn)
 {
-    const std::vector<std::pair<std::int64_t, std::int64_t>> cases = {{0, 0},
-                                                                      {270, 270},
-                                                                      {359, 359},
-                                                                      {360, 0},
-                                                                      {450, 90},
-                                                                      {720, 0},
-                                                                      {-1, 359},
-                                                                      {-90, 270},
-                                                                      {-360, 0},
-                                                                      {-450, 270},
-                                                                      {45, 45},
-                                                                      {-359, 1},
-                                                                      {std::numeric_limits<std::int64_t>::max(), 7},
-                                                                      {std::numeric_limits<std::int64_t>::min(), 352}};
+    constexpr auto most = std::numeric_limits<std::int64_t>::max();
+    constexpr auto least = std::numeric_limits<std::int64_t>::min();
+    const std::pair<std::int64_t, std::int64_t> cases[] = {{0, 0},   {270, 270}, {359, 359}, {360, 0},    {450, 90},
+                                                           {720, 0}, {-1, 359},  {-90, 270}, {-360, 0},   {-450, 270},
+                                                           {45, 45}, {-359, 1},  {most, 7},  {least, 352}};
     for (const auto& [angle, expected] : cases) {
         SCOPED_TRACE(angle);
         EXPECT_EQ(PageDescriptor::normalized(angle), expected);

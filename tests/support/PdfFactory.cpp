@@ -23,6 +23,15 @@ std::string ref(int object)
     return std::to_string(object) + " 0 R";
 }
 
+std::string refs(const std::vector<int>& objects)
+{
+    std::string list;
+    for (int object : objects) {
+        list += ref(object) + " ";
+    }
+    return list;
+}
+
 std::string pdfString(const std::string& text)
 {
     std::string out = "(";
@@ -125,6 +134,7 @@ std::string makePdf(const PdfLayout& layout)
         pageObjects.push_back(w.placeholder());
     }
 
+    const auto xmp = stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>");
     std::vector<int> fields;
     int sharedField = 0;
     std::vector<int> sharedKids;
@@ -170,26 +180,19 @@ std::string makePdf(const PdfLayout& layout)
             const std::string widget = "/Type /Annot /Subtype /Widget /Rect [300 600 500 620] /F 4" + pageRef;
             const int top = w.placeholder();
             fields.push_back(top);
-            switch (page.fieldLoop) {
-            case FieldLoop::widgetIsItsOwnParent:
+            if (page.fieldLoop == FieldLoop::widgetIsItsOwnParent) {
                 w.set(top, "<< " + widget + " /FT /Tx /T (loop) /V (looped) /Parent " + ref(top) + " >>");
                 annots.push_back(top);
-                break;
-            case FieldLoop::fieldIsItsOwnParent:
+            } else if (page.fieldLoop == FieldLoop::fieldIsItsOwnParent) {
                 annots.push_back(w.add("<< " + widget + " /Parent " + ref(top) + " >>"));
                 w.set(top, "<< /FT /Tx /T (loop) /V (looped) /Parent " + ref(top) + " /Kids [" + ref(annots.back()) +
                                "] >>");
-                break;
-            case FieldLoop::twoFields: {
+            } else {
                 const int lower = w.placeholder();
                 annots.push_back(w.add("<< " + widget + " /Parent " + ref(lower) + " >>"));
                 w.set(lower,
                       "<< /FT /Tx /T (a) /V (looped) /Parent " + ref(top) + " /Kids [" + ref(annots.back()) + "] >>");
                 w.set(top, "<< /T (b) /Parent " + ref(lower) + " /Kids [" + ref(lower) + "] >>");
-                break;
-            }
-            case FieldLoop::none:
-                break;
             }
         }
         const int content = w.add(stream("", pageContent(page)));
@@ -206,44 +209,24 @@ std::string makePdf(const PdfLayout& layout)
             dict += " /CropBox [" + num(box[0]) + " " + num(box[1]) + " " + num(box[2]) + " " + num(box[3]) + "]";
         }
         if (layout.xmpMetadata) {
-            dict += " /Metadata " +
-                    ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
+            dict += " /Metadata " + ref(w.add(xmp));
         }
-        switch (page.strayAnnot) {
-        case StrayAnnot::itsPage:
-            annots.push_back(pageObjects[i]);
-            break;
-        case StrayAnnot::pagesNode:
-            annots.push_back(pagesNode);
-            break;
-        case StrayAnnot::catalog:
-            annots.push_back(catalog);
-            break;
-        case StrayAnnot::none:
-            break;
+        if (page.strayAnnot != StrayAnnot::none) {
+            annots.push_back(page.strayAnnot == StrayAnnot::itsPage     ? pageObjects[i]
+                             : page.strayAnnot == StrayAnnot::pagesNode ? pagesNode
+                                                                        : catalog);
         }
         if (!annots.empty()) {
-            dict += " /Annots [";
-            for (int a : annots) {
-                dict += ref(a) + " ";
-            }
-            dict += "]";
+            dict += " /Annots [" + refs(annots) + "]";
         }
         w.set(pageObjects[i], dict + " >>");
     }
     if (sharedField) {
-        std::string kids;
-        for (int k : sharedKids) {
-            kids += ref(k) + " ";
-        }
-        w.set(sharedField, "<< /FT /Tx /T (shared) /V (together) /Kids [" + kids + "] >>");
+        w.set(sharedField, "<< /FT /Tx /T (shared) /V (together) /Kids [" + refs(sharedKids) + "] >>");
     }
 
-    std::string pages = "<< /Type /Pages /Count " + std::to_string(layout.pages.size()) + " /Kids [";
-    for (int p : pageObjects) {
-        pages += ref(p) + " ";
-    }
-    pages += "]";
+    std::string pages =
+        "<< /Type /Pages /Count " + std::to_string(layout.pages.size()) + " /Kids [" + refs(pageObjects) + "]";
     if (layout.inheritBoxAndRotation && !layout.pages.empty()) {
         const auto& first = layout.pages.front();
         pages += " /MediaBox [0 0 " + num(first.width) + " " + num(first.height) + "] /Rotate " +
@@ -260,15 +243,10 @@ std::string makePdf(const PdfLayout& layout)
         cat += " /Names << /Dests " + ref(w.add("<< /Names [" + names + "] >>")) + " >>";
     }
     if (!fields.empty()) {
-        std::string list;
-        for (int f : fields) {
-            list += ref(f) + " ";
-        }
-        cat += " /AcroForm << /Fields [" + list + "] /DA (/Helv 0 Tf 0 g) >>";
+        cat += " /AcroForm << /Fields [" + refs(fields) + "] /DA (/Helv 0 Tf 0 g) >>";
     }
     if (layout.xmpMetadata) {
-        cat += " /Metadata " +
-               ref(w.add(stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>")));
+        cat += " /Metadata " + ref(w.add(xmp));
     }
     w.set(catalog, cat + " >>");
     const int info = layout.title ? w.add("<< /Title " + pdfString(*layout.title) + " /Author (Tester) >>") : 0;

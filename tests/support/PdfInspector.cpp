@@ -66,25 +66,6 @@ int PdfInspector::pageObjectCount() const
     return count;
 }
 
-std::array<int, 3> DecodedJpeg::meanColour(int x, int y, int size) const
-{
-    std::array<long, 3> sum{};
-    int samples = 0;
-    for (int row = y; row < y + size && row < height; ++row) {
-        for (int column = x; column < x + size && column < width; ++column) {
-            const auto* pixel = &rgb[static_cast<size_t>((row * width + column) * 3)];
-            for (int c = 0; c < 3; ++c) {
-                sum[static_cast<size_t>(c)] += pixel[c];
-            }
-            ++samples;
-        }
-    }
-    if (samples == 0) {
-        return {-1, -1, -1};
-    }
-    return {static_cast<int>(sum[0] / samples), static_cast<int>(sum[1] / samples), static_cast<int>(sum[2] / samples)};
-}
-
 DecodedJpeg decodeJpeg(const std::vector<unsigned char>& jpeg)
 {
     tjhandle handle = tjInitDecompress();

@@ -41,8 +41,11 @@ struct DecodedJpeg
     int width = 0;
     int height = 0;
     std::vector<unsigned char> rgb;
-    // Mean colour of a square of `size` pixels whose top-left corner is (x, y).
-    std::array<int, 3> meanColour(int x, int y, int size) const;
+    std::array<int, 3> pixel(int x, int y) const
+    {
+        const auto* rgb = &this->rgb.at(static_cast<size_t>((y * width + x) * 3));
+        return {rgb[0], rgb[1], rgb[2]};
+    }
 };
 
 DecodedJpeg decodeJpeg(const std::vector<unsigned char>& jpeg);

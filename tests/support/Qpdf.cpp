@@ -72,15 +72,6 @@ bool checkPasses(const std::filesystem::path& pdf)
     return runProcess({QPDF_EXECUTABLE, "--check", pdf.string()}).exitCode == 0;
 }
 
-int pageCount(const std::filesystem::path& pdf)
-{
-    const auto result = runProcess({QPDF_EXECUTABLE, "--show-npages", pdf.string()});
-    if (result.exitCode != 0) {
-        return -1;
-    }
-    return std::stoi(result.output);
-}
-
 nlohmann::json json(const std::filesystem::path& pdf)
 {
     const auto result = runProcess({QPDF_EXECUTABLE, "--json=2", pdf.string()});

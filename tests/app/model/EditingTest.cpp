@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "ModelTestSupport.h"
 
-#include <QImage>
-
 namespace fs = std::filesystem;
 
 namespace lumafold::test {
@@ -44,19 +42,16 @@ TEST_F(EditingTest, RotationTurnsTheSelectedCardsWithoutDrawingAgain)
 {
     addCards({100, 110});
     const PageList upright = model().pages();
-    const auto pictureSize = [&] {
-        return QImage::fromData(model().pages()[0].thumbnailData, "JPEG").size();
-    };
-    const QSize size = pictureSize();
+    const QSize size = pictureSize(0);
     fs::remove(dir / "cards.pdf"); // from here on, drawing would give nothing
     for (const std::int64_t rotation : {90, 180, 270, 0}) {
         SCOPED_TRACE(rotation);
         model().rotateSelected(true);
         EXPECT_EQ(model().pages()[0].descriptor.rotation, rotation);
         if (rotation == 90) {
-            EXPECT_EQ(pictureSize(), size) << "the old picture stays until the turned one arrives";
+            EXPECT_EQ(pictureSize(0), size) << "the old picture stays until the turned one arrives";
         }
-        EXPECT_TRUE(QTest::qWaitFor([&] { return pictureSize() == (rotation % 180 ? size.transposed() : size); }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pictureSize(0) == (rotation % 180 ? size.transposed() : size); }));
     }
     EXPECT_EQ(model().pages()[0].thumbnailData.constData(), upright[0].thumbnailData.constData())
         << "a rotation seen before reuses its picture";
@@ -70,16 +65,13 @@ TEST_F(EditingTest, RotationTurnsTheSelectedCardsWithoutDrawingAgain)
 TEST_F(EditingTest, UndoToAStepTakenWhileAPictureWasOnItsWayShowsThePicture)
 {
     addCards({100, 110});
-    const auto pictureSize = [&] {
-        return QImage::fromData(model().pages()[0].thumbnailData, "JPEG").size();
-    };
-    const QSize turned = pictureSize().transposed();
+    const QSize turned = pictureSize(0).transposed();
     model().rotateSelected(true);
     select({1});
     model().removeSelected(); // its undo step still holds the first card's unturned picture
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pictureSize() == turned; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pictureSize(0) == turned; }));
     model().undo();
-    EXPECT_EQ(pictureSize(), turned);
+    EXPECT_EQ(pictureSize(0), turned);
 }
 
 TEST_F(EditingTest, AMovedCardEndsDirectlyBeforeItsTarget)
@@ -132,8 +124,7 @@ TEST_F(EditingTest, ABlankPageFollowsTheLastSelectedCardOrEndsTheList)
     EXPECT_EQ(model().selection(), QSet<QUuid>{blank.id});
     EXPECT_EQ(std::pair(blank.sourceName, blank.sourcePage), std::pair(QString("Blank page"), std::optional<qint64>()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model().pages()[4].thumbnailData.isNull(); }));
-    const QImage picture = QImage::fromData(model().pages()[4].thumbnailData, "JPEG");
-    EXPECT_LT(picture.width(), picture.height());
+    EXPECT_LT(pictureSize(4).width(), pictureSize(4).height());
 
     model().revealSource(blank);
     model().revealSource(model().pages()[0]);
@@ -177,10 +168,6 @@ TEST_F(EditingTest, ARangeSelectsItsCardsAndAWrongOneIsReported)
     model().selectRange("6");
     EXPECT_EQ(model().errorMessage(), invalid("6"));
     EXPECT_EQ(model().selection(), (QSet<QUuid>{id(1), id(2)})) << "a wrong range changes nothing";
-    model().selectRange(",");
-    EXPECT_TRUE(model().selection().isEmpty());
-    model().selectAll();
-    EXPECT_EQ(model().selection().size(), 5);
     EXPECT_EQ(model().undoStack().size(), 1) << "selecting is no undo step";
 }
 
@@ -215,7 +202,6 @@ TEST_F(EditingTest, ARunningExportBlocksEditsButNotMovingOrHistory)
 // adapter can follow every change without resetting.
 TEST_F(EditingTest, StructuralSignalsDescribeEveryChange)
 {
-    QList<QUuid> mirror;
     AppModel& m = model();
     const auto ids = [&] {
         QList<QUuid> all;
@@ -224,6 +210,7 @@ TEST_F(EditingTest, StructuralSignalsDescribeEveryChange)
         }
         return all;
     };
+    QList<QUuid> mirror;
     QObject::connect(&m, &AppModel::pagesInserted, [&](int first, int last) {
         for (int i = first; i <= last; ++i) {
             mirror.insert(i, m.pages().at(i).id);

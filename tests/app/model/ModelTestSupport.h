@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QTest>
 #include <QThreadPool>
 
@@ -107,6 +108,11 @@ inline QList<QUrl> urls(std::initializer_list<std::filesystem::path> paths)
     return result;
 }
 
+inline QSize pictureSize(const QByteArray& jpeg)
+{
+    return QImage::fromData(jpeg, "JPEG").size();
+}
+
 // Each test's model runs with its assembler; background work ends before the
 // next test.
 class ModelTest : public ::testing::Test
@@ -145,6 +151,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return assembler.calls().size() == started; }, 10'000));
     }
     QUuid id(int position) { return model().pages().at(position).id; }
+    QSize pictureSize(int position) { return test::pictureSize(model().pages().at(position).thumbnailData); }
     void select(std::initializer_list<int> positions)
     {
         QSet<QUuid> chosen;

@@ -59,20 +59,8 @@ TEST_F(PreviewTest, AVanishedSourceIsThePreviewError)
     EXPECT_FALSE(model().previewError());
 }
 
-// Only a result for the newest request and for the pages as they are now may be shown.
-TEST_F(PreviewTest, AResultForAnOlderRequestIsDropped)
-{
-    holdAssembly([this] { model().rotateSelected(true); });
-    QSignalSpy published(&model(), &AppModel::previewResultChanged);
-    model().rotateSelected(true); // an edit during assembly
-    assembler.held = false;
-    waitWhile(&AppModel::isRenderingPreview);
-    ASSERT_EQ(assembler.calls().size(), 3u);
-    EXPECT_EQ(assembler.calls().back().pages, descriptors());
-    EXPECT_EQ(published.count(), 1);
-}
-
-// A new request for the same pages: only the request itself tells the results apart. The preview
+// Only a result for the newest request and for the pages as they are now may be shown. A new
+// request for the same pages: only the request itself tells the results apart. The preview
 // covers every card whatever the export mode, with the flag of its request.
 TEST_F(PreviewTest, AResultForTheSamePagesButAnOlderFlagIsDropped)
 {

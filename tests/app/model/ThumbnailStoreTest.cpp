@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "model/ThumbnailStore.h"
-#include "lumafold/LumafoldEngine.h"
+#include "ModelTestSupport.h"
 #include "support/PdfFactory.h"
-#include "support/TempDir.h"
-
-#include <gtest/gtest.h>
-
-#include <QImage>
 
 #include <algorithm>
 
@@ -44,11 +39,6 @@ QList<QByteArray> picturesFor(ThumbnailStore& store, const std::vector<Thumbnail
         }
     }
     return pictures;
-}
-
-QSize pictureSize(const QByteArray& jpeg)
-{
-    return QImage::fromData(jpeg, "JPEG").size();
 }
 
 // A portrait page and a landscape page turned upright by /Rotate, each marked in one corner.

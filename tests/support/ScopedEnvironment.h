@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#pragma once
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace lumafold::test {
+
+// Sets an environment variable while it lives; the previous value, or its absence, comes back.
+class ScopedEnvironmentVariable
+{
+public:
+    ScopedEnvironmentVariable(const char* name, const std::string& value) : m_name(name)
+    {
+        if (const char* previous = std::getenv(name)) {
+            m_previous = previous;
+        }
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnvironmentVariable()
+    {
+        if (m_previous) {
+            ::setenv(m_name, m_previous->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_previous;
+};
+
+} // namespace lumafold::test

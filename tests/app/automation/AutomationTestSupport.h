@@ -2,9 +2,11 @@
 #pragma once
 
 #include "support/PageWidths.h"
+#include "support/PdfInspector.h"
+#include "support/Qpdf.h"
+#include "support/ScopedEnvironment.h"
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,37 +22,14 @@ inline const std::vector<std::string> awkwardNames = {
     "-o",
 };
 
-// Read with qpdf, independently of the engine.
-std::optional<std::string> documentTitle(const std::filesystem::path& pdf);
-
 // The "Marlo Lumafold Intent <UUID>" folders directly inside `folder`.
 std::vector<std::filesystem::path> workingFolders(const std::filesystem::path& folder);
 // True when `path` is "Combined.pdf" in a working folder directly inside `temporary`.
 bool isCombinedInWorkingFolder(const std::filesystem::path& path, const std::filesystem::path& temporary);
 
-// Points TMPDIR at `folder` while it lives.
-class TemporaryDirectoryOverride
-{
-public:
-    explicit TemporaryDirectoryOverride(const std::filesystem::path& folder);
-    ~TemporaryDirectoryOverride();
-    TemporaryDirectoryOverride(const TemporaryDirectoryOverride&) = delete;
-    TemporaryDirectoryOverride& operator=(const TemporaryDirectoryOverride&) = delete;
-
-private:
-    std::optional<std::string> m_previous;
-};
-
-struct CommandResult
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 // `lumafold combine ARGS`, in process.
-CommandResult runCombine(const std::vector<std::string>& args);
+ProcessResult runCombine(const std::vector<std::string>& args);
 // Expects a successful run that printed `dialog`, and returns the path printed after it.
-std::filesystem::path printedResult(const CommandResult& result, const std::string& dialog);
+std::filesystem::path printedResult(const ProcessResult& result, const std::string& dialog);
 
 } // namespace lumafold::test

@@ -71,7 +71,7 @@ protected:
 
     TempDir inputs;
     TempDir temporary;
-    TemporaryDirectoryOverride temporaryOverride{temporary.path()};
+    ScopedEnvironmentVariable temporaryOverride{"TMPDIR", temporary.path()};
 };
 
 } // namespace lumafold::test

@@ -31,18 +31,14 @@ using BusServiceTest = BusFixture;
 TEST_F(BusServiceTest, ActivationCombinesAwkwardNamesAndTheServiceLeavesWhenIdle)
 {
     QStringList paths;
-    std::vector<std::string> args;
     std::vector<double> widths;
-    for (std::size_t i = 0; i <= awkwardNames.size(); ++i) {
-        const std::size_t file = i % awkwardNames.size(); // the first file again at the end
-        widths.push_back(400.0 + static_cast<double>(file));
-        args.push_back(inputs / awkwardNames[file]);
-        paths << qt(args.back());
-        if (i == file) {
-            writeWidthsPdf(args.back(), {widths.back()}, "Same title");
-        }
+    for (std::size_t i = 0; i < awkwardNames.size(); ++i) {
+        widths.push_back(400.0 + static_cast<double>(i));
+        paths << qt(writeWidthsPdf(inputs / awkwardNames[i], {widths.back()}, "Same title"));
     }
-    const auto before = readFile(args[0]);
+    paths << paths[0]; // the first file again at the end
+    widths.push_back(400);
+    const auto before = readFile(paths[0].toStdString());
     ASSERT_FALSE(serviceRuns());
 
     const auto [path, dialog] = combinedFrom(combine(paths));
@@ -50,9 +46,10 @@ TEST_F(BusServiceTest, ActivationCombinesAwkwardNamesAndTheServiceLeavesWhenIdle
     EXPECT_EQ(dialog, "Combined " + count + " PDFs into " + count + " pages.");
     EXPECT_TRUE(isCombinedInWorkingFolder(path, temporary.path())) << path;
     EXPECT_EQ(pageWidths(path), widths);
-    EXPECT_EQ(documentTitle(path), "Same title");
+    const PdfInspector pdf(path);
+    EXPECT_EQ(pdf.resolve(pdf.trailer()["/Info"])["/Title"], "u:Same title");
     EXPECT_EQ(std::distance(fs::directory_iterator(path.parent_path()), {}), 1);
-    EXPECT_EQ(readFile(args[0]), before);
+    EXPECT_EQ(readFile(paths[0].toStdString()), before);
     EXPECT_TRUE(serviceRuns());
 
     EXPECT_TRUE(QTest::qWaitFor([] { return !serviceRuns(); }, 30000)) << "the headless instance did not leave";
@@ -63,8 +60,7 @@ TEST_F(BusServiceTest, FailuresAreNamedBusErrors)
 {
     const auto a = writeWidthsPdf(inputs / "a.pdf", {200});
     writeFile(inputs / "notes.pdf", std::string("not a PDF"));
-    const std::string locked = "-locked \u201Cquoted\u201D 'it' \u00DCn\u00EF \u540D.pdf";
-    qpdf::encrypt(a, inputs / locked, "secret", "owner");
+    qpdf::encrypt(a, inputs / "locked.pdf", "secret", "owner");
     const struct
     {
         std::vector<std::string> args;
@@ -73,7 +69,7 @@ TEST_F(BusServiceTest, FailuresAreNamedBusErrors)
     } cases[] = {
         {{}, "NoInput", "Choose at least one PDF."},
         {{a, inputs / "notes.pdf"}, "CannotRead", "notes.pdf could not be read."},
-        {{a, inputs / locked}, "Encrypted", "Unlock " + locked + " before adding it."},
+        {{a, inputs / "locked.pdf"}, "Encrypted", "Unlock locked.pdf before adding it."},
     };
     for (const auto& [args, error, message] : cases) {
         SCOPED_TRACE(message);
@@ -164,7 +160,7 @@ TEST_F(BusServiceTest, TheServiceRefusesATemporaryFolderNotNamedInUtf8)
 {
     const fs::path latin1 = temporary / "caf\xE9";
     fs::create_directory(latin1);
-    const TemporaryDirectoryOverride unusable(latin1);
+    const ScopedEnvironmentVariable unusable("TMPDIR", latin1);
     QProcess service;
     service.start(QStringLiteral(LUMAFOLD_EXECUTABLE),
                   {QStringLiteral("--dbus-service"), QStringLiteral("--idle-timeout"), QStringLiteral("1")});

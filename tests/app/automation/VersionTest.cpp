@@ -30,7 +30,8 @@ TEST(VersionTest, ABundleReportsItsInfoPlistAndAnyOtherBuildItsOwnVersion)
     fs::copy_file(LUMAFOLD_DESKTOP_EXECUTABLE, bin / "lumafold-desktop");
     writeFile(root / "Lumafold.app/Contents/Info.plist",
               R"(<?xml version="1.0"?><plist version="1.0"><dict><key>CFBundleIdentifier</key>)"
-              R"(<string>app.marlo.Lumafold</string><key>CFBundleShortVersionString</key>)"
+              R"(<string>app.marlo.Lumafold</string><key>Other</key><dict><key>CFBundleShortVersionString</key>)"
+              R"(<string>9</string></dict><key>CFBundleShortVersionString</key>)"
               R"(<string>7.1.2</string></dict></plist>)");
     EXPECT_EQ(versionLine(bin / "lumafold"), "Lumafold 7.1.2\n");
     EXPECT_EQ(versionLine(bin / "lumafold", {"combine", "--version"}), "Lumafold 7.1.2\n");

@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "ui/PDFPreview.h"
+#include "UiTestSupport.h"
+#include "support/PdfFactory.h"
+
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <set>
+
+using namespace lumafold;
+using namespace lumafold::test;
+
+namespace {
+
+QByteArray pdfBytes(int pages, const std::string& label = "Page")
+{
+    PdfLayout layout;
+    for (int i = 0; i < pages; ++i) {
+        layout.pages.push_back(PageLayout{.label = label + " " + std::to_string(i + 1)});
+    }
+    return QByteArray::fromStdString(makePdf(layout));
+}
+
+class PDFPreviewTest : public ::testing::Test
+{
+protected:
+    PDFPreviewTest()
+    {
+        preview.resize(420, 600);
+        preview.show();
+    }
+
+    // Shows `pdf` and returns the page count it was loaded with, or -1 when it never was.
+    int load(const QByteArray& pdf)
+    {
+        QSignalSpy loaded(&preview, &PDFPreview::documentLoaded);
+        preview.setData(pdf);
+        return loaded.wait(5000) ? loaded.takeFirst().at(0).toInt() : -1;
+    }
+
+    bool drawn(int page)
+    {
+        return QTest::qWaitFor([&] { return !preview.pageImage(page).isNull(); }, 5000);
+    }
+
+    // The page at the middle of the view, or just below it when the middle falls between pages.
+    int pageInMiddle() const
+    {
+        QPoint point = preview.viewport()->rect().center();
+        while (preview.pageAt(point) < 0 && point.y() < preview.viewport()->height()) {
+            point.ry()++;
+        }
+        return preview.pageAt(point);
+    }
+
+    QScrollBar& scrollBar() { return *preview.verticalScrollBar(); }
+
+    PDFPreview preview;
+};
+
+} // namespace
+
+TEST_F(PDFPreviewTest, TheSameBytesAgainKeepThePlaceAndThePictures)
+{
+    const QByteArray pdf = pdfBytes(30);
+    ASSERT_EQ(load(pdf), 30);
+    scrollBar().setValue(2000);
+    const int middle = pageInMiddle();
+    ASSERT_TRUE(drawn(middle));
+
+    QSignalSpy loaded(&preview, &PDFPreview::documentLoaded);
+    preview.setData(QByteArray(pdf.constData(), pdf.size())); // equal, not shared
+    EXPECT_FALSE(loaded.wait(300));
+    EXPECT_EQ(scrollBar().value(), 2000);
+    EXPECT_FALSE(preview.pageImage(middle).isNull());
+}
+
+TEST_F(PDFPreviewTest, OtherBytesReplaceTheDocumentAtTheSamePage)
+{
+    ASSERT_EQ(load(pdfBytes(30)), 30);
+    scrollBar().setValue(scrollBar().value() + preview.pageRect(20).top());
+    ASSERT_EQ(preview.pageAt(QPoint(preview.viewport()->width() / 2, 1)), 20);
+
+    ASSERT_EQ(load(pdfBytes(40, "Other")), 40);
+    EXPECT_EQ(preview.pageCount(), 40);
+    EXPECT_EQ(preview.pageAt(QPoint(preview.viewport()->width() / 2, 1)), 20);
+    EXPECT_TRUE(drawn(20));
+
+    ASSERT_EQ(load(pdfBytes(3, "Short")), 3);
+    EXPECT_EQ(scrollBar().value(), scrollBar().maximum());
+}
+
+TEST_F(PDFPreviewTest, BytesThatAreNoPdfLeaveTheViewEmpty)
+{
+    const std::string pdf = makePdf(PdfLayout{.pages = {PageLayout{}, PageLayout{}}});
+    for (const QByteArray& bytes : {QByteArray(), QByteArray("Dear reader,\nthis is not a PDF.\n"),
+                                    QByteArray("%PDF-1.7\n%%EOF\n"), QByteArray::fromStdString(pdf.substr(0, 60))}) {
+        SCOPED_TRACE(bytes.left(20).toStdString());
+        ASSERT_EQ(load(pdfBytes(2)), 2);
+        EXPECT_EQ(load(bytes), 0);
+        EXPECT_EQ(preview.pageCount(), 0);
+        const QImage shown = preview.grab().toImage();
+        EXPECT_NE(shown.pixelColor(shown.rect().center()), QColor(Qt::white)) << "a page is still shown";
+    }
+}
+
+TEST_F(PDFPreviewTest, OnlyThePagesInViewAreDrawn)
+{
+    QSignalSpy drawnPages(&preview, &PDFPreview::pageDrawn);
+    ASSERT_EQ(load(pdfBytes(200)), 200);
+    ASSERT_TRUE(drawn(0));
+    scrollBar().setValue(scrollBar().maximum() / 2);
+    const int middle = pageInMiddle();
+    ASSERT_TRUE(drawn(middle));
+    QTest::qWait(300); // time enough to draw many more pages, were they asked for
+
+    std::set<int> pages;
+    for (const auto& arguments : drawnPages) {
+        pages.insert(arguments.at(0).toInt());
+    }
+    EXPECT_LE(pages.size(), 10u);
+    for (const int page : pages) {
+        EXPECT_TRUE(page <= 3 || std::abs(page - middle) <= 2) << page << " drawn, " << middle << " in view";
+    }
+}
+
+TEST_F(PDFPreviewTest, PagesAreDrawnForTheScreensPixels)
+{
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+        ASSERT_EQ(preview.devicePixelRatioF(), 2.0);
+    }
+    ASSERT_EQ(load(pdfBytes(3)), 3);
+    for (const int width : {420, 700}) {
+        SCOPED_TRACE(width);
+        preview.resize(width, 600);
+        const QRect place = preview.pageRect(0);
+        const qreal ratio = preview.devicePixelRatioF();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return preview.pageImage(0).width() == qRound(place.width() * ratio); }))
+            << preview.pageImage(0).width() << " pixels for " << place.width() << " points at " << ratio;
+        EXPECT_NEAR(preview.pageImage(0).height(), place.height() * ratio, 1.0);
+        EXPECT_EQ(preview.pageImage(0).devicePixelRatio(), ratio);
+    }
+}
+
+TEST_F(PDFPreviewTest, KeysScrollByScreensAndToEitherEnd)
+{
+    ASSERT_EQ(load(pdfBytes(20)), 20);
+    const int screen = scrollBar().pageStep();
+    const int end = scrollBar().maximum();
+    const std::pair<Qt::Key, int> steps[] = {
+        {Qt::Key_PageDown, screen}, {Qt::Key_PageDown, 2 * screen}, {Qt::Key_PageUp, screen},
+        {Qt::Key_End, end},         {Qt::Key_PageUp, end - screen}, {Qt::Key_Home, 0},
+    };
+    for (const auto& [key, value] : steps) {
+        QTest::keyClick(&preview, key);
+        EXPECT_EQ(scrollBar().value(), value) << QKeySequence(key).toString().toStdString();
+    }
+}

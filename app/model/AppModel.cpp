@@ -4,6 +4,8 @@
 #include "lumafold/LumafoldEngine.h"
 #include "model/BundleInfo.h"
 
+#include <algorithm>
+
 #include <QDir>
 
 namespace lumafold {
@@ -179,18 +181,16 @@ void AppModel::replacePages(const PageList& pages)
     if (pages == m_pages) {
         return;
     }
-    const bool sameCards =
-        pages.size() == m_pages.size() && std::equal(pages.begin(), pages.end(), m_pages.begin(),
-                                                     [](const PageItem& a, const PageItem& b) { return a.id == b.id; });
-    if (!sameCards) {
+    // Undo and redo mostly take back one insertion, removal or move: reported as such, views keep
+    // their scroll position, current card and selection. Anything else starts afresh.
+    if (!arrangeLike(pages)) {
         emit pagesAboutToBeReset();
         m_pages = pages;
         emit pagesReset();
         emit pagesChanged();
         return;
     }
-    // The same cards in the same order (undoing a rotation, say): report only those that differ,
-    // so that views keep their scroll position and selection.
+    // The same cards in the same order now: report those whose content differs (a rotation, say).
     QList<int> changed;
     for (int i = 0; i < m_pages.size(); ++i) {
         if (!(m_pages.at(i) == pages.at(i))) {
@@ -200,6 +200,63 @@ void AppModel::replacePages(const PageList& pages)
     m_pages = pages;
     emitUpdatedRuns(changed);
     emit pagesChanged();
+}
+
+bool AppModel::arrangeLike(const PageList& pages)
+{
+    const auto sameId = [](const PageItem& a, const PageItem& b) {
+        return a.id == b.id;
+    };
+    if (pages.size() == m_pages.size()) {
+        const auto first = std::mismatch(m_pages.begin(), m_pages.end(), pages.begin(), sameId);
+        if (first.first == m_pages.end()) {
+            return true;
+        }
+        const int from = static_cast<int>(first.first - m_pages.begin());
+        const auto last = std::mismatch(m_pages.rbegin(), m_pages.rend(), pages.rbegin(), sameId);
+        const int to = static_cast<int>(m_pages.rend() - last.first) - 1;
+        // One card taken from one end of the differing stretch to its other end.
+        for (const auto& [source, target] : {std::pair{to, from}, std::pair{from, to}}) {
+            PageList moved = m_pages;
+            moved.move(source, target);
+            if (std::equal(moved.begin(), moved.end(), pages.begin(), sameId)) {
+                emit pageAboutToBeMoved(source, target);
+                m_pages.move(source, target);
+                emit pageMoved(source, target);
+                return true;
+            }
+        }
+        return false;
+    }
+    const bool removing = pages.size() < m_pages.size();
+    const PageList& longer = removing ? m_pages : pages;
+    const PageList& shorter = removing ? pages : m_pages;
+    QList<int> extra;
+    qsizetype kept = 0;
+    for (int i = 0; i < longer.size(); ++i) {
+        if (kept < shorter.size() && longer.at(i).id == shorter.at(kept).id) {
+            ++kept;
+        } else {
+            extra.append(i);
+        }
+    }
+    if (kept != shorter.size()) {
+        return false;
+    }
+    if (removing) {
+        removePagesAt(extra);
+    } else {
+        // Runs in ascending order: each position already counts the runs before it.
+        for (qsizetype start = 0; start < extra.size();) {
+            qsizetype end = start;
+            while (end + 1 < extra.size() && extra[end + 1] == extra[end] + 1) {
+                ++end;
+            }
+            insertPages(extra[start], pages.mid(extra[start], end - start + 1));
+            start = end + 1;
+        }
+    }
+    return true;
 }
 
 void AppModel::insertPages(int position, const PageList& cards)

@@ -200,6 +200,9 @@ private:
     void restoreFrom(QList<PageList>& from, QList<PageList>& to, void (AppModel::*fromChanged)(),
                      void (AppModel::*toChanged)());
     void replacePages(const PageList& pages);
+    // Brings m_pages to the order of `pages` by insertions, removals or one move, announcing each;
+    // false (and nothing changed) when that takes more.
+    bool arrangeLike(const PageList& pages);
     // `positions` must be ascending.
     void emitUpdatedRuns(const QList<int>& positions);
     // The pictures already known for the requests (null for the rest, which are made off the main

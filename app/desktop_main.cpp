@@ -3,7 +3,15 @@
 #include "automation/DesktopNotification.h"
 #include "automation/ProcessSetup.h"
 #include "automation/ServiceCommand.h"
+#include "model/AppModel.h"
 #include "model/BundleInfo.h"
+#include "ui/Appearance.h"
+#include "ui/MainWindow.h"
+#include "ui/PlatformDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <iostream>
@@ -22,6 +30,32 @@ constexpr const char* usage = R"(Usage: lumafold [FILE]...
   --dbus-service  serve app.marlo.Lumafold on the session bus without a window,
                   exiting after SECONDS (default 10) without a call
 )";
+
+// The window, with the files named on the command line added once it shows.
+int showWindow(int argc, char** argv, const std::vector<std::string>& files)
+{
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Marlo"));
+    QApplication::setApplicationName(QStringLiteral("Lumafold"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Lumafold"));
+    QApplication::setDesktopFileName(QStringLiteral("app.marlo.Lumafold"));
+    lumafold::Appearance::followDesktop(application);
+
+    lumafold::PlatformDialogs dialogs;
+    lumafold::AppModel model(dialogs);
+    lumafold::MainWindow window(model);
+    dialogs.setParentWidget(&window);
+    window.show();
+
+    QList<QUrl> locations;
+    for (const auto& file : files) {
+        locations << QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromStdString(file)));
+    }
+    if (!locations.isEmpty()) {
+        QTimer::singleShot(0, &model, [&model, locations] { model.add(locations); });
+    }
+    return QApplication::exec();
+}
 
 } // namespace
 
@@ -50,7 +84,11 @@ int main(int argc, char** argv)
             return 0;
         }
     }
-    // The window starts here, with its QApplication, once the application shell lands.
-    std::fprintf(stderr, "lumafold: the window is not available in this build yet; try lumafold combine --help.\n");
-    return 1;
+    for (const auto& arg : args) {
+        if (arg.size() > 1 && arg.front() == '-') {
+            std::fprintf(stderr, "lumafold: unknown option %s\n%s", arg.c_str(), usage);
+            return 2;
+        }
+    }
+    return showWindow(argc, argv, args);
 }

@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "ui/Style.h"
+
+#include "ui/Icons.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+namespace lumafold::Style {
+
+QFont font(Text text, const QFont& base)
+{
+    QFont font = base;
+    const qreal size = base.pointSizeF() > 0 ? base.pointSizeF() : 10.0;
+    switch (text) {
+    case Text::body:
+        break;
+    case Text::headline:
+        font.setWeight(QFont::DemiBold);
+        break;
+    case Text::subheadline:
+        font.setPointSizeF(size * 0.92);
+        break;
+    case Text::caption:
+        font.setPointSizeF(size * 0.85);
+        break;
+    case Text::caption2:
+        font.setPointSizeF(size * 0.77);
+        break;
+    case Text::title:
+        font.setPointSizeF(size * 1.45);
+        font.setWeight(QFont::Bold);
+        break;
+    }
+    return font;
+}
+
+void setTextStyle(QWidget* widget, Text text)
+{
+    widget->setFont(font(text, widget->font()));
+}
+
+QColor secondary(const QPalette& palette)
+{
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(0.6);
+    return color;
+}
+
+void makeSecondary(QLabel* label)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, secondary(palette));
+    label->setPalette(palette);
+}
+
+void makeProminent(QPushButton* button)
+{
+    QPalette palette = button->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Button, palette.color(group, QPalette::Highlight));
+        palette.setColor(group, QPalette::ButtonText, palette.color(group, QPalette::HighlightedText));
+    }
+    button->setPalette(palette);
+    button->setAutoDefault(false);
+}
+
+void makeLink(QPushButton* button)
+{
+    button->setFlat(true);
+    button->setCursor(Qt::PointingHandCursor);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
+    button->setPalette(palette);
+}
+
+SymbolView::SymbolView(const QString& symbol, int size, QWidget* parent) : QWidget(parent), m_symbol(symbol)
+{
+    setFixedSize(size, size);
+}
+
+void SymbolView::setColorRole(QPalette::ColorRole role)
+{
+    m_role = role;
+    update();
+}
+
+void SymbolView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, Icons::tinted(m_symbol, palette().color(m_role), width(), devicePixelRatioF()));
+}
+
+QWidget* paneTitle(const QString& text, const QString& symbol, QWidget* parent)
+{
+    auto* title = new QWidget(parent);
+    auto* row = new QHBoxLayout(title);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    auto* icon = new SymbolView(symbol, title->fontMetrics().height(), title);
+    auto* label = new QLabel(text, title);
+    setTextStyle(label, Text::headline);
+    row->addWidget(icon);
+    row->addWidget(label);
+    return title;
+}
+
+QWidget* divider(Qt::Orientation orientation, QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(orientation == Qt::Horizontal ? QFrame::HLine : QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+} // namespace lumafold::Style

@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "WindowTestSupport.h"
+
+#include "ui/PageListModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QAccessible>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWindow>
+
+namespace lumafold::test {
+
+namespace {
+
+class PageGridTest : public WindowTest
+{
+protected:
+    void SetUp() override { addPages("report.pdf", 6); }
+
+    QString idText(int row) const { return model.pages().at(row).id.toString(QUuid::WithoutBraces).toUpper(); }
+
+    // Opens the card's context menu as a right click does and chooses `item` in it.
+    void chooseFromMenu(int row, const QString& item, bool* enabled = nullptr)
+    {
+        QTimer::singleShot(0, [item, enabled] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            for (QAction* action : menu->actions()) {
+                if (action->text() == item) {
+                    if (enabled) {
+                        *enabled = action->isEnabled();
+                    }
+                    action->trigger();
+                }
+            }
+            menu->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, cardCentre(row),
+                                grid()->viewport()->mapToGlobal(cardCentre(row)));
+        QApplication::sendEvent(grid()->viewport(), &event);
+    }
+
+    // Drags `mime` over the window to a point of the grid and drops it, as the platform does.
+    bool drop(QMimeData* mime, QPoint gridPoint)
+    {
+        QWindow* handle = window.windowHandle();
+        const QPoint at = grid()->viewport()->mapTo(&window, gridPoint);
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, {});
+        QApplication::sendEvent(handle, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, {});
+        QApplication::sendEvent(handle, &move);
+        overlayShownWhileDragging = find("dropOverlay")->isVisible();
+        QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, {});
+        QApplication::sendEvent(handle, &dropped);
+        return dropped.isAccepted();
+    }
+
+    bool overlayShownWhileDragging = false;
+};
+
+TEST_F(PageGridTest, ClicksSelectOneCardAndCtrlClicksToggle)
+{
+    model.selectRange("1-3");
+    clickCard(4);
+    EXPECT_EQ(selectedRows(), QList<int>{4});
+    model.selectRange("1-3");
+    clickCard(1, Qt::ControlModifier);
+    EXPECT_EQ(selectedRows(), (QList<int>{0, 2}));
+    clickCard(5, Qt::ControlModifier);
+    EXPECT_EQ(selectedRows(), (QList<int>{0, 2, 5}));
+    clickCard(3, Qt::ShiftModifier);
+    EXPECT_EQ(selectedRows(), QList<int>{3});
+    // Below the last row lies empty space.
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, QPoint(2, grid()->viewport()->height() - 2));
+    EXPECT_EQ(selectedRows(), QList<int>{3});
+}
+
+TEST_F(PageGridTest, TheContextMenuActsOnTheSelectionOnlyWhenItsCardIsPartOfIt)
+{
+    model.selectRange("1-3");
+    chooseFromMenu(4, "Rotate Right");
+    EXPECT_EQ(rotations(), (QList<qint64>{0, 0, 0, 0, 90, 0}));
+    EXPECT_EQ(selectedRows(), QList<int>{4});
+    model.selectRange("1-3");
+    chooseFromMenu(1, "Rotate Left");
+    EXPECT_EQ(rotations(), (QList<qint64>{270, 270, 270, 0, 90, 0}));
+    EXPECT_EQ(selectedRows(), (QList<int>{0, 1, 2}));
+}
+
+TEST_F(PageGridTest, ShowSourceLeavesTheSelectionAndIsOffForBlankPages)
+{
+    bool enabled = false;
+    model.selectRange("2");
+    chooseFromMenu(4, "Show Source in File Manager", &enabled);
+    EXPECT_TRUE(enabled);
+    EXPECT_EQ(selectedRows(), QList<int>{1});
+    ASSERT_EQ(dialogs.revealed.size(), 1u);
+    EXPECT_EQ(dialogs.revealed.front(), QList<QUrl>{FileLocations::toUrl(dir / "report.pdf")});
+    model.insertBlankPage();
+    const int blank = static_cast<int>(std::find_if(model.pages().begin(), model.pages().end(),
+                                                    [](const PageItem& page) { return !page.sourcePage; }) -
+                                       model.pages().begin());
+    chooseFromMenu(blank, "Show Source in File Manager", &enabled);
+    EXPECT_FALSE(enabled);
+}
+
+TEST_F(PageGridTest, ACardDroppedOnACardMovesItThere)
+{
+    auto* card = new QMimeData;
+    card->setText(idText(4));
+    const QUuid moved = model.pages().at(4).id;
+    EXPECT_TRUE(drop(card, cardCentre(1)));
+    EXPECT_EQ(model.pages().at(1).id, moved);
+    EXPECT_FALSE(overlayShownWhileDragging);
+    delete card;
+}
+
+TEST_F(PageGridTest, TextThatIsNoCardIsRefusedWithoutAnOverlay)
+{
+    const PageList before = model.pages();
+    for (const QString& text : {QStringLiteral("hello"), QString()}) {
+        QMimeData clipping;
+        clipping.setText(text);
+        EXPECT_FALSE(drop(&clipping, cardCentre(1)));
+        EXPECT_FALSE(overlayShownWhileDragging);
+    }
+    EXPECT_EQ(model.pages(), before);
+}
+
+TEST_F(PageGridTest, EachDroppedFileIsAddedOnItsOwn)
+{
+    const auto good = writeSimplePdf(dir / "good.pdf", 2);
+    writeFile(dir / "broken.pdf", std::string("not a PDF"));
+    QMimeData files;
+    files.setUrls({FileLocations::toUrl(good), FileLocations::toUrl(dir / "broken.pdf"), FileLocations::toUrl(good)});
+    EXPECT_TRUE(drop(&files, cardCentre(0)));
+    EXPECT_TRUE(overlayShownWhileDragging);
+    EXPECT_FALSE(find("dropOverlay")->isVisible());
+    // Added together, the unreadable file would go unnoticed beside the good ones.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return model.pages().size() == 10 && !model.isLoading(); }));
+    EXPECT_TRUE(model.errorMessage().has_value());
+}
+
+TEST_F(PageGridTest, KeysMoveTheCurrentCardSelectAndReorder)
+{
+    clickCard(0);
+    QTest::keyClick(grid(), Qt::Key_Right);
+    QTest::keyClick(grid(), Qt::Key_Right);
+    EXPECT_EQ(selectedRows(), QList<int>{0});
+    QTest::keyClick(grid(), Qt::Key_Space);
+    EXPECT_EQ(selectedRows(), QList<int>{2});
+    QTest::keyClick(grid(), Qt::Key_Left);
+    QTest::keyClick(grid(), Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(selectedRows(), (QList<int>{1, 2}));
+
+    const QUuid current = model.pages().at(1).id;
+    QTest::keyClick(grid(), Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(model.pages().at(0).id, current);
+    EXPECT_EQ(grid()->currentIndex().row(), 0);
+    QTest::keyClick(grid(), Qt::Key_End);
+    const QUuid last = model.pages().at(5).id;
+    QTest::keyClick(grid(), Qt::Key_Left, Qt::AltModifier);
+    QTest::keyClick(grid(), Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(model.pages().at(5).id, last);
+    EXPECT_EQ(model.undoStack().size(), 4);
+}
+
+TEST_F(PageGridTest, EditsKeepTheScrollPositionAndTheCurrentCard)
+{
+    addPages("long.pdf", 60);
+    QAbstractItemModelTester tester(grid()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    grid()->setCurrentIndex(grid()->model()->index(50, 0));
+    grid()->verticalScrollBar()->setValue(grid()->verticalScrollBar()->maximum() / 2);
+    const int scrolled = grid()->verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+    model.selectRange("60");
+    model.rotateSelected(true);
+    model.duplicateSelected();
+    model.movePage(model.pages().at(2).id, model.pages().at(0).id);
+    model.undo();
+    EXPECT_EQ(grid()->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(grid()->currentIndex().data(PageListModel::PositionRole).toInt(), 51);
+}
+
+TEST_F(PageGridTest, CardsTellAssistiveTechnologyWhatTheyShowAndWhetherTheyAreSelected)
+{
+    model.selectRange("3");
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(grid());
+    ASSERT_NE(view, nullptr);
+    bool found = false;
+    for (int i = 0; i < view->childCount(); ++i) {
+        QAccessibleInterface* card = view->child(i);
+        if (card && card->text(QAccessible::Name) == "Page 3, report.pdf") {
+            found = true;
+            EXPECT_TRUE(card->state().selected);
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+} // namespace
+
+} // namespace lumafold::test

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#pragma once
+
+#include "UiTestSupport.h"
+#include "model/AppModel.h"
+#include "model/FileLocations.h"
+#include "support/PdfFactory.h"
+#include "support/TempDir.h"
+#include "ui/MainWindow.h"
+#include "ui/PageGridView.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QTest>
+#include <QThreadPool>
+
+#include <memory>
+
+namespace lumafold::test {
+
+// Answers nothing and remembers what was shown in the file manager.
+class QuietDialogs : public Dialogs
+{
+public:
+    std::vector<QList<QUrl>> revealed;
+
+    QList<QUrl> chooseFiles(const FileChoice&) override { return {}; }
+    std::optional<QUrl> chooseFolder(const FolderChoice&) override { return std::nullopt; }
+    int alert(const Alert&) override { return -1; }
+    void revealInFileManager(const QList<QUrl>& files) override { revealed.push_back(files); }
+    void openUrl(const QUrl&) override {}
+};
+
+// The real window over a real model, shown on the offscreen platform.
+class WindowTest : public ::testing::Test
+{
+protected:
+    WindowTest() : window(model)
+    {
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+    ~WindowTest() override
+    {
+        // Work in flight reports to the model; let it finish before the model goes.
+        QThreadPool::globalInstance()->waitForDone();
+    }
+
+    template <typename T = QWidget> T* find(const QString& name) const
+    {
+        T* found = window.findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name.toStdString();
+        return found;
+    }
+    QString text(const QString& name) const
+    {
+        if (auto* label = window.findChild<QLabel*>(name)) {
+            return label->isVisibleTo(&window) ? label->text() : QString();
+        }
+        auto* button = find<QAbstractButton>(name);
+        return button && button->isVisibleTo(&window) ? button->text() : QString();
+    }
+
+    // Adds a file of `count` pages named `name` and waits until its cards are in.
+    void addPages(const std::string& name, int count)
+    {
+        model.add({FileLocations::toUrl(writeSimplePdf(dir / name, count))});
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !model.isLoading(); }));
+    }
+
+    PageGridView* grid() const { return find<PageGridView>(QStringLiteral("pageGridView")); }
+    QPoint cardCentre(int row) const { return grid()->visualRect(grid()->model()->index(row, 0)).center(); }
+    void clickCard(int row, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, modifiers, cardCentre(row));
+    }
+    QList<int> selectedRows() const
+    {
+        QList<int> rows;
+        for (int row = 0; row < model.pages().size(); ++row) {
+            if (model.selection().contains(model.pages().at(row).id)) {
+                rows << row;
+            }
+        }
+        return rows;
+    }
+    QList<qint64> rotations() const
+    {
+        QList<qint64> turns;
+        for (const PageItem& page : model.pages()) {
+            turns << page.descriptor.rotation;
+        }
+        return turns;
+    }
+
+    TempDir dir;
+    QuietDialogs dialogs;
+    AppModel model{dialogs};
+    MainWindow window;
+};
+
+} // namespace lumafold::test

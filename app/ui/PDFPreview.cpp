@@ -58,7 +58,10 @@ void PDFPreview::setData(const QByteArray& pdf)
     }
     m_data = pdf;
     ++m_generation;
-    m_worker->open(m_generation, pdf);
+    // Every page is as wide as the view, so the pages at the reader's place can be drawn before
+    // the new document's layout is known.
+    const int page = place().page;
+    m_worker->open(m_generation, pdf, {{page, pixelWidth()}, {page + 1, pixelWidth()}});
 }
 
 int PDFPreview::pageCount() const

@@ -5,11 +5,12 @@
 
 namespace lumafold {
 
-void PreviewWorker::open(quint64 generation, const QByteArray& pdf)
+void PreviewWorker::open(quint64 generation, const QByteArray& pdf, const QList<Job>& first)
 {
     QMutexLocker lock(&m_mutex);
     m_generation = generation;
     m_pendingDocument = pdf;
+    m_firstJobs = first;
     m_jobs.clear();
     schedule();
 }
@@ -52,6 +53,7 @@ void PreviewWorker::work()
         const quint64 generation = m_generation;
         if (m_pendingDocument) {
             const QByteArray pdf = *std::exchange(m_pendingDocument, std::nullopt);
+            m_jobs = std::exchange(m_firstJobs, {});
             lock.unlock();
             m_renderer.reset();
             m_renderer = PdfRenderer::open(Bytes(pdf.begin(), pdf.end()));

@@ -31,8 +31,9 @@ public:
         bool operator==(const Job&) const = default;
     };
 
-    // Replaces the document; every job of an older generation is dropped.
-    void open(quint64 generation, const QByteArray& pdf);
+    // Replaces the document; every job of an older generation is dropped. `first` are drawn
+    // right after it opens, without waiting for a want() that needs its page sizes.
+    void open(quint64 generation, const QByteArray& pdf, const QList<Job>& first);
     // Replaces the pages still to draw of `generation`, the most wanted first.
     void want(quint64 generation, const QList<Job>& jobs);
     // Lets go of the document on the worker's thread and blocks until it has; nothing is drawn after.
@@ -52,6 +53,7 @@ private:
     // Guarded by m_mutex.
     quint64 m_generation = 0;
     std::optional<QByteArray> m_pendingDocument;
+    QList<Job> m_firstJobs;
     QList<Job> m_jobs;
     bool m_scheduled = false;
     bool m_closed = false;

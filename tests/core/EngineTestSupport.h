@@ -31,6 +31,16 @@ inline std::filesystem::path exported(const TempDir& dir, const std::vector<Page
     return LumafoldEngine::write(LumafoldEngine::assemble(pages, removeMetadata), dir / name);
 }
 
+// `exported`, read back: it must pass qpdf's check and hold no page objects outside its page tree.
+inline PdfInspector checkedExport(const TempDir& dir, const std::vector<PageDescriptor>& pages)
+{
+    const auto out = exported(dir, pages);
+    EXPECT_TRUE(qpdf::checkPasses(out));
+    PdfInspector pdf(out);
+    EXPECT_EQ(pdf.pageObjectCount(), pdf.pageCount());
+    return pdf;
+}
+
 // The first `count` pages of `path`, in order and unturned.
 inline std::vector<PageDescriptor> firstPages(const std::filesystem::path& path, int count)
 {

@@ -37,14 +37,7 @@ TEST(PageDescriptor, EqualityAndHashFollowContentAndRotation)
     const auto blank = [](PageSize size) {
         return PageDescriptor(PageContent::blank(size), 0);
     };
-    struct Case
-    {
-        const char* name;
-        PageDescriptor a;
-        PageDescriptor b;
-        bool equal;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<const char*, PageDescriptor, PageDescriptor, bool>> cases = {
         {"same file and index", source("/a.pdf", 2, 90), source("/a.pdf", 2, 90), true},
         {"rotation normalised alike", source("/a.pdf", 2, -270), source("/a.pdf", 2, 450), true},
         {"other index", source("/a.pdf", 2, 0), source("/a.pdf", 3, 0), false},
@@ -54,28 +47,21 @@ TEST(PageDescriptor, EqualityAndHashFollowContentAndRotation)
         {"width differs", blank(PageSize{100, 200}), blank(PageSize{101, 200}), false},
         {"height differs", blank(PageSize{100, 200}), blank(PageSize{100, 201}), false},
         {"source and blank", source("/a.pdf", 0, 0), blank(PageSize::a4), false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.a == c.b, c.equal);
-        EXPECT_EQ(c.a.content == c.b.content, c.equal || c.a.rotation != c.b.rotation);
-        if (c.equal) {
-            EXPECT_EQ(std::hash<PageDescriptor>{}(c.a), std::hash<PageDescriptor>{}(c.b));
-            EXPECT_EQ(std::hash<PageContent>{}(c.a.content), std::hash<PageContent>{}(c.b.content));
-        }
-        EXPECT_EQ(std::unordered_set<PageDescriptor>({c.a, c.b}).size(), c.equal ? 1u : 2u);
+    for (const auto& [name, a, b, equal] : cases) {
+        SCOPED_TRACE(name);
+        // A set holds one of two equal values only when their hashes agree too.
+        EXPECT_EQ(std::unordered_set<PageDescriptor>({a, b}).size(), equal ? 1u : 2u);
+        const bool sameContent = equal || a.rotation != b.rotation;
+        EXPECT_EQ(std::unordered_set<PageContent>({a.content, b.content}).size(), sameContent ? 1u : 2u);
     }
 }
 
-TEST(PageSize, JsonRoundTripsWidthAndHeight)
+TEST(PageSize, JsonRoundTripsWidthAndHeightAndNeedsBothNumbers)
 {
     const auto json = PageSize{595.28, 841.89}.toJson();
     EXPECT_EQ(nlohmann::json::parse(json), nlohmann::json({{"width", 595.28}, {"height", 841.89}}));
     EXPECT_EQ(PageSize::fromJson(json), (PageSize{595.28, 841.89}));
     EXPECT_EQ(PageSize::fromJson(R"({"height": 2, "width": 1.5, "unit": "pt"})"), (PageSize{1.5, 2}));
-}
-
-TEST(PageSize, JsonDecodingFailsWithoutBothNumbers)
-{
     for (const std::string json : {R"({"width": 595.28})", R"({"height": 841.89})", R"({"width": "595", "height": 8})",
                                    R"({"width": 595.28, "height": null})", R"([595.28, 841.89])", "not json", ""}) {
         SCOPED_TRACE(json);
@@ -119,8 +105,6 @@ TEST(LumafoldError, EqualWhenKindAndPayloadAreEqual)
     EXPECT_NE(LumafoldError::cannotRead("/a.pdf"), LumafoldError::encrypted("/a.pdf"));
     EXPECT_NE(LumafoldError::invalidRange("1"), LumafoldError::invalidRange(" 1"));
     EXPECT_NE(LumafoldError::noPages(), LumafoldError::cannotWrite());
-    EXPECT_EQ(LumafoldError::missingPage("/scans/scan.pdf", 3).index(), 3);
-    EXPECT_EQ(LumafoldError::verificationFailed("why").text(), "why");
 }
 
 } // namespace

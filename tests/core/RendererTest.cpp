@@ -51,30 +51,23 @@ TEST(PdfRenderer, ReportsEachPageAsItIsDrawn)
 
 TEST(PdfRenderer, DrawsThePageTurnedOnWhiteAtTheAskedScale)
 {
-    struct Case
-    {
-        int rotate;
-        double scale;
-        int width, height;
-        bool markerLeft, markerTop; // where the red square of the unturned top-left corner ends up
-    };
-    const Case cases[] = {
+    // {rotate, scale, width, height, where the red square of the unturned top-left corner ends up}
+    const std::tuple<int, double, int, int, bool, bool> cases[] = {
         {0, 0.5, 100, 50, true, true},   {90, 0.5, 50, 100, false, true}, {180, 1, 200, 100, false, false},
         {270, 1, 100, 200, true, false}, {0, 2.5, 500, 250, true, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "rotate " << c.rotate << " scale " << c.scale);
+    for (const auto& [rotate, scale, width, height, markerLeft, markerTop] : cases) {
+        SCOPED_TRACE(testing::Message() << "rotate " << rotate << " scale " << scale);
         const auto renderer = PdfRenderer::open(bytesOf(makePdf(
-            PdfLayout{.pages = {PageLayout{.width = 200, .height = 100, .rotate = c.rotate, .cornerMarker = true}}})));
+            PdfLayout{.pages = {PageLayout{.width = 200, .height = 100, .rotate = rotate, .cornerMarker = true}}})));
         ASSERT_TRUE(renderer);
-        const auto bitmap = renderer->render(0, c.scale);
+        const auto bitmap = renderer->render(0, scale);
         ASSERT_TRUE(bitmap);
-        ASSERT_EQ(bitmap->width, c.width);
-        ASSERT_EQ(bitmap->height, c.height);
+        ASSERT_EQ(std::pair(bitmap->width, bitmap->height), std::pair(width, height));
         ASSERT_GE(bitmap->stride, bitmap->width * 3);
         const int left = 2, right = bitmap->width - 3, top = 2, bottom = bitmap->height - 3;
-        const int markerX = c.markerLeft ? left : right, markerY = c.markerTop ? top : bottom;
-        const int blankX = c.markerLeft ? right : left, blankY = c.markerTop ? bottom : top;
+        const int markerX = markerLeft ? left : right, markerY = markerTop ? top : bottom;
+        const int blankX = markerLeft ? right : left, blankY = markerTop ? bottom : top;
         EXPECT_EQ(pixel(*bitmap, markerX, markerY), (std::array{255, 0, 0}));
         EXPECT_EQ(pixel(*bitmap, blankX, blankY), (std::array{255, 255, 255}));
     }

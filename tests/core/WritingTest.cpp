@@ -126,16 +126,6 @@ TEST(Write, AssemblingStraightToAFileFailsCleanly)
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"src.pdf"});
 }
 
-TEST(Write, UuidsAreCanonicalAndFresh)
-{
-    const auto first = FileOps::newUuid();
-    EXPECT_EQ(first.size(), 36u);
-    EXPECT_TRUE(std::all_of(first.begin(), first.end(), [](char c) { return c == '-' || std::isxdigit(c); }));
-    EXPECT_EQ(first.find_first_of("abcdef"), std::string::npos);
-    EXPECT_EQ(first[14], '4');
-    EXPECT_NE(first, FileOps::newUuid());
-}
-
 TEST(Split, NamesAreNumberedWithAtLeastTwoDigits)
 {
     const std::tuple<std::int64_t, std::int64_t, std::string> cases[] = {

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iomanip>
+#include <numeric>
 #include <sstream>
 
 namespace lumafold::test {
@@ -25,21 +27,15 @@ std::string ref(int object)
 
 std::string refs(const std::vector<int>& objects)
 {
-    std::string list;
-    for (int object : objects) {
-        list += ref(object) + " ";
-    }
-    return list;
+    return std::accumulate(objects.begin(), objects.end(), std::string(),
+                           [](const std::string& list, int object) { return list + ref(object) + " "; });
 }
 
 std::string pdfString(const std::string& text)
 {
     std::string out = "(";
     for (char c : text) {
-        if (c == '(' || c == ')' || c == '\\') {
-            out += '\\';
-        }
-        out += c;
+        out += std::string(c == '(' || c == ')' || c == '\\' ? "\\" : "") + c;
     }
     return out + ")";
 }
@@ -74,15 +70,11 @@ public:
         const auto xref = out.tellp();
         out << "xref\n0 " << (m_objects.size() + 1) << "\n0000000000 65535 f \n";
         for (auto offset : offsets) {
-            char line[24];
-            std::snprintf(line, sizeof line, "%010lld 00000 n \n", static_cast<long long>(offset));
-            out << line;
+            out << std::setw(10) << std::setfill('0') << offset << " 00000 n \n";
         }
-        out << "trailer\n<< /Size " << (m_objects.size() + 1) << " /Root " << ref(root);
-        if (info) {
-            out << " /Info " << ref(info);
-        }
-        out << " >>\nstartxref\n" << xref << "\n%%EOF\n";
+        out << "trailer\n<< /Size " << (m_objects.size() + 1) << " /Root " << ref(root)
+            << (info ? " /Info " + ref(info) : "") << " >>\nstartxref\n"
+            << xref << "\n%%EOF\n";
         return out.str();
     }
 
@@ -105,14 +97,16 @@ std::string pageContent(const PageLayout& page)
 
 std::string linkAnnot(const LinkLayout& link, const std::vector<int>& pageObjects, int index)
 {
-    const std::string rect = "/Rect [72 " + num(72 + 30 * index) + " 200 " + num(92 + 30 * index) + "]";
-    const std::string base = "<< /Type /Annot /Subtype /Link " + rect + " /Border [0 0 0] ";
+    const std::string base = "<< /Type /Annot /Subtype /Link /Rect [72 " + num(72 + 30 * index) + " 200 " +
+                             num(92 + 30 * index) + "] /Border [0 0 0] ";
+    const auto target = [&] {
+        return "[" + ref(pageObjects.at(static_cast<size_t>(link.targetPage))) + " /Fit]";
+    };
     switch (link.kind) {
     case LinkLayout::Kind::destArray:
-        return base + "/Dest [" + ref(pageObjects.at(static_cast<size_t>(link.targetPage))) + " /Fit] >>";
+        return base + "/Dest " + target() + " >>";
     case LinkLayout::Kind::goToAction:
-        return base + "/A << /S /GoTo /D [" + ref(pageObjects.at(static_cast<size_t>(link.targetPage))) +
-               " /Fit] >> >>";
+        return base + "/A << /S /GoTo /D " + target() + " >> >>";
     case LinkLayout::Kind::namedDest:
         return base + "/Dest (dest" + std::to_string(link.targetPage) + ") >>";
     case LinkLayout::Kind::uri:
@@ -183,16 +177,16 @@ std::string makePdf(const PdfLayout& layout)
             if (page.fieldLoop == FieldLoop::widgetIsItsOwnParent) {
                 w.set(top, "<< " + widget + " /FT /Tx /T (loop) /V (looped) /Parent " + ref(top) + " >>");
                 annots.push_back(top);
-            } else if (page.fieldLoop == FieldLoop::fieldIsItsOwnParent) {
-                annots.push_back(w.add("<< " + widget + " /Parent " + ref(top) + " >>"));
-                w.set(top, "<< /FT /Tx /T (loop) /V (looped) /Parent " + ref(top) + " /Kids [" + ref(annots.back()) +
-                               "] >>");
             } else {
-                const int lower = w.placeholder();
-                annots.push_back(w.add("<< " + widget + " /Parent " + ref(lower) + " >>"));
-                w.set(lower,
-                      "<< /FT /Tx /T (a) /V (looped) /Parent " + ref(top) + " /Kids [" + ref(annots.back()) + "] >>");
-                w.set(top, "<< /T (b) /Parent " + ref(lower) + " /Kids [" + ref(lower) + "] >>");
+                // The widget's own field: the looping one itself, or "a" below "b".
+                const bool two = page.fieldLoop == FieldLoop::twoFields;
+                const int field = two ? w.placeholder() : top;
+                annots.push_back(w.add("<< " + widget + " /Parent " + ref(field) + " >>"));
+                w.set(field, "<< /FT /Tx /T (" + std::string(two ? "a" : "loop") + ") /V (looped) /Parent " + ref(top) +
+                                 " /Kids [" + ref(annots.back()) + "] >>");
+                if (two) {
+                    w.set(top, "<< /T (b) /Parent " + ref(field) + " /Kids [" + ref(field) + "] >>");
+                }
             }
         }
         const int content = w.add(stream("", pageContent(page)));

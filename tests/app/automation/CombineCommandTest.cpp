@@ -196,12 +196,9 @@ TEST_F(CombineCommandTest, TheFrontEndAloneCombinesWithoutDisplayOrStandardInput
     process.setProcessEnvironment(environment);
     process.start(QString::fromStdString(alone / "lumafold"), {QStringLiteral("combine"), QString::fromStdString(a)});
     ASSERT_TRUE(process.waitForFinished(120000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    const auto lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], QStringLiteral("Combined 1 PDFs into 2 pages."));
-    EXPECT_EQ(pageWidths(lines[1].toStdString()), (std::vector<double>{200, 201}));
+    const ProcessResult result{process.exitCode(), process.readAllStandardOutput().toStdString(),
+                               process.readAllStandardError().toStdString()};
+    EXPECT_EQ(pageWidths(printedResult(result, "Combined 1 PDFs into 2 pages.")), (std::vector<double>{200, 201}));
 
     const auto service = runProcess({(alone / "lumafold").string(), "--dbus-service"});
     EXPECT_EQ(service.exitCode, 127);

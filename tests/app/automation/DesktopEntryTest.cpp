@@ -6,9 +6,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
-
-#include <map>
 
 namespace fs = std::filesystem;
 
@@ -17,23 +16,13 @@ namespace {
 
 const fs::path prefix = LUMAFOLD_TEST_PREFIX;
 
-using DesktopFile = std::map<QString, std::map<QString, QString>>;
-
-DesktopFile readDesktopFile(const fs::path& path)
+// The value of `key` in the group `[group]` of a desktop file.
+QString desktopValue(const fs::path& path, const QString& group, const QString& key)
 {
     QFile file(qt(path));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
-    DesktopFile groups;
-    QString group;
-    for (const auto& raw : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        const QString line = raw.trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            group = line.mid(1, line.size() - 2);
-        } else if (const auto equals = line.indexOf(QLatin1Char('=')); equals > 0 && !line.startsWith('#')) {
-            groups[group][line.left(equals)] = line.mid(equals + 1);
-        }
-    }
-    return groups;
+    const QString section = QString::fromUtf8(file.readAll()).section("\n[" + group + "]\n", 1, 1).section("\n[", 0, 0);
+    return QRegularExpression("^" + key + "=(.*)$", QRegularExpression::MultilineOption).match(section).captured(1);
 }
 
 QStringList listValue(const QString& value)
@@ -88,12 +77,6 @@ protected:
 
 TEST_F(DesktopEntryTest, EveryInstalledLauncherCombinesTheFilesAndNotifiesTheResult)
 {
-    const auto application = readDesktopFile(prefix / "share/applications/app.marlo.Lumafold.desktop");
-    const auto& entry = application.at("Desktop Entry");
-    EXPECT_EQ(listValue(entry.at("MimeType")), QStringList{"application/pdf"});
-    const auto serviceMenu = readDesktopFile(prefix / "share/kio/servicemenus/app.marlo.Lumafold.combine.desktop");
-    EXPECT_EQ(listValue(serviceMenu.at("Desktop Entry").at("MimeType")), QStringList{"application/pdf"});
-
     QStringList names{"-"};
     QStringList paths{qt(inputs / "-")};
     std::vector<double> widths{399};
@@ -105,12 +88,15 @@ TEST_F(DesktopEntryTest, EveryInstalledLauncherCombinesTheFilesAndNotifiesTheRes
         paths << qt(inputs / awkwardNames[i]);
     }
     std::vector<std::pair<QString, QStringList>> launchers;
-    for (const auto* desktopFile : {&application, &serviceMenu}) {
-        const auto actions = listValue(desktopFile->at("Desktop Entry").at("Actions"));
+    for (const auto* desktopFile : {"share/applications/app.marlo.Lumafold.desktop",
+                                    "share/kio/servicemenus/app.marlo.Lumafold.combine.desktop"}) {
+        const auto path = prefix / desktopFile;
+        EXPECT_EQ(listValue(desktopValue(path, "Desktop Entry", "MimeType")), QStringList{"application/pdf"});
+        const auto actions = listValue(desktopValue(path, "Desktop Entry", "Actions"));
         ASSERT_EQ(actions.size(), 1);
-        const auto& action = desktopFile->at("Desktop Action " + actions.front());
-        EXPECT_EQ(action.at("Name"), "Combine PDFs");
-        launchers.emplace_back(action.at("Exec"), expandExec(action.at("Exec"), paths));
+        EXPECT_EQ(desktopValue(path, "Desktop Action " + actions.front(), "Name"), "Combine PDFs");
+        const auto exec = desktopValue(path, "Desktop Action " + actions.front(), "Exec");
+        launchers.emplace_back(exec, expandExec(exec, paths));
     }
     // GNOME Files gives the names relative to the folder it runs the script in.
     const auto script = qt(prefix / "share/nautilus/scripts/Combine PDFs");

@@ -3,10 +3,13 @@
 
 #include "ui/Icons.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 
 namespace lumafold::Style {
@@ -50,31 +53,84 @@ QColor secondary(const QPalette& palette)
     return color;
 }
 
+namespace {
+
+enum class Dress
+{
+    secondary,
+    prominent,
+    link,
+};
+
+void dress(QWidget* widget, Dress kind)
+{
+    // From the application's palette, not the widget's, which holds the colours set last time.
+    QPalette palette = QApplication::palette(widget);
+    switch (kind) {
+    case Dress::secondary:
+        palette.setColor(QPalette::WindowText, secondary(palette));
+        break;
+    case Dress::prominent:
+        for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::Button, palette.color(group, QPalette::Highlight));
+            palette.setColor(group, QPalette::ButtonText, palette.color(group, QPalette::HighlightedText));
+        }
+        break;
+    case Dress::link:
+        palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
+        break;
+    }
+    widget->setPalette(palette);
+}
+
+// Widgets with colours of their own no longer follow the application's palette; this dresses
+// them again when it changes, say when the desktop turns dark.
+class PaletteFollower : public QObject
+{
+public:
+    static void follow(QWidget* widget, Dress kind)
+    {
+        static auto* follower = new PaletteFollower(qApp);
+        follower->m_dressed.append({widget, kind});
+        dress(widget, kind);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange) {
+            m_dressed.removeIf([](const auto& entry) { return entry.first.isNull(); });
+            for (const auto& [widget, kind] : std::as_const(m_dressed)) {
+                dress(widget, kind);
+            }
+        }
+        return false;
+    }
+
+private:
+    explicit PaletteFollower(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
+
+    QList<std::pair<QPointer<QWidget>, Dress>> m_dressed;
+};
+
+} // namespace
+
 void makeSecondary(QLabel* label)
 {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, secondary(palette));
-    label->setPalette(palette);
+    PaletteFollower::follow(label, Dress::secondary);
 }
 
 void makeProminent(QPushButton* button)
 {
-    QPalette palette = button->palette();
-    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::Button, palette.color(group, QPalette::Highlight));
-        palette.setColor(group, QPalette::ButtonText, palette.color(group, QPalette::HighlightedText));
-    }
-    button->setPalette(palette);
     button->setAutoDefault(false);
+    PaletteFollower::follow(button, Dress::prominent);
 }
 
 void makeLink(QPushButton* button)
 {
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
-    button->setPalette(palette);
+    PaletteFollower::follow(button, Dress::link);
 }
 
 SymbolView::SymbolView(const QString& symbol, int size, QWidget* parent) : QWidget(parent), m_symbol(symbol)

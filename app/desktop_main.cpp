@@ -6,12 +6,13 @@
 #include "model/AppModel.h"
 #include "model/BundleInfo.h"
 #include "ui/Appearance.h"
+#include "ui/LumafoldDelegate.h"
 #include "ui/MainWindow.h"
 #include "ui/PlatformDialogs.h"
+#include "ui/SingleInstance.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QTimer>
 
 #include <cstdio>
 #include <iostream>
@@ -31,29 +32,36 @@ constexpr const char* usage = R"(Usage: lumafold [FILE]...
                   exiting after SECONDS (default 10) without a call
 )";
 
-// The window, with the files named on the command line added once it shows.
-int showWindow(int argc, char** argv, const std::vector<std::string>& files)
+// The window, with the files named on the command line added once it shows; or, when this
+// session already has a window, those files handed to it.
+int showWindow(int argc, char** argv, const std::vector<std::string>& arguments)
 {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Marlo"));
     QApplication::setApplicationName(QStringLiteral("Lumafold"));
     QApplication::setApplicationDisplayName(QStringLiteral("Lumafold"));
     QApplication::setDesktopFileName(QStringLiteral("app.marlo.Lumafold"));
-    lumafold::Appearance::followDesktop(application);
 
+    QList<QUrl> files;
+    for (const auto& file : arguments) {
+        files << QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromStdString(file)));
+    }
+    if (lumafold::SingleInstance::handToRunningWindow(files)) {
+        return 0;
+    }
+    lumafold::Appearance::followDesktop(application);
     lumafold::PlatformDialogs dialogs;
     lumafold::AppModel model(dialogs);
-    lumafold::MainWindow window(model);
+    lumafold::LumafoldDelegate delegate(dialogs);
+    delegate.accept(files);
+    lumafold::MainWindow window(model, delegate, dialogs);
     dialogs.setParentWidget(&window);
+    if (!lumafold::SingleInstance::serve(delegate, window, &application)) {
+        std::fputs("lumafold: the session bus is not available; other starts will open windows of their own.\n",
+                   stderr);
+    }
     window.show();
-
-    QList<QUrl> locations;
-    for (const auto& file : files) {
-        locations << QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromStdString(file)));
-    }
-    if (!locations.isEmpty()) {
-        QTimer::singleShot(0, &model, [&model, locations] { model.add(locations); });
-    }
+    delegate.setModel(&model);
     return QApplication::exec();
 }
 

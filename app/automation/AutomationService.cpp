@@ -86,7 +86,8 @@ AutomationService::~AutomationService()
 
 bool AutomationService::registerOn(QDBusConnection bus)
 {
-    return bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportScriptableSlots);
+    return bus.registerObject(QString::fromLatin1(objectPath), this,
+                              QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAdaptors);
 }
 
 QString AutomationService::CombinePDFs(const QStringList& paths, QString& dialog)

@@ -54,7 +54,7 @@ HeaderBar::HeaderBar(AppModel& model, QWidget* parent) : QWidget(parent), m_mode
         new QPushButton(Icons::symbol(QStringLiteral("plus"), QPalette::HighlightedText), add->text(), this);
     addButton->setObjectName(QStringLiteral("addPdfsButton"));
     Style::makeProminent(addButton);
-    connect(addButton, &QPushButton::clicked, add, &QAction::trigger);
+    connect(addButton, &QPushButton::clicked, &model, &AppModel::choosePDFs);
     row->addWidget(addButton);
     addBlankPageButton(row);
 

@@ -6,6 +6,7 @@
 #include "model/FileLocations.h"
 #include "support/PdfFactory.h"
 #include "support/TempDir.h"
+#include "ui/LumafoldDelegate.h"
 #include "ui/MainWindow.h"
 #include "ui/PageGridView.h"
 
@@ -23,10 +24,16 @@ class QuietDialogs : public Dialogs
 {
 public:
     std::vector<QList<QUrl>> revealed;
+    std::vector<Alert> alerts;
+    int alertAnswer = -1;
 
     QList<QUrl> chooseFiles(const FileChoice&) override { return {}; }
     std::optional<QUrl> chooseFolder(const FolderChoice&) override { return std::nullopt; }
-    int alert(const Alert&) override { return -1; }
+    int alert(const Alert& alert) override
+    {
+        alerts.push_back(alert);
+        return alertAnswer;
+    }
     void revealInFileManager(const QList<QUrl>& files) override { revealed.push_back(files); }
     void openUrl(const QUrl&) override {}
 };
@@ -35,9 +42,10 @@ public:
 class WindowTest : public ::testing::Test
 {
 protected:
-    WindowTest() : window(model)
+    WindowTest() : window(model, delegate, dialogs)
     {
         window.show();
+        delegate.setModel(&model);
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
     ~WindowTest() override
@@ -96,6 +104,7 @@ protected:
     TempDir dir;
     QuietDialogs dialogs;
     AppModel model{dialogs};
+    LumafoldDelegate delegate{dialogs};
     MainWindow window;
 };
 

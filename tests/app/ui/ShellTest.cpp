@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "WindowTestSupport.h"
+
+#include <QMenuBar>
+
+namespace lumafold::test {
+
+namespace {
+
+class ShellTest : public WindowTest
+{
+protected:
+    // A new delegate whose model is not set yet, as at launch before the window shows.
+    LumafoldDelegate launching{dialogs};
+
+    QUrl pdf(const std::string& name, int pages) { return FileLocations::toUrl(writeSimplePdf(dir / name, pages)); }
+    qsizetype pageCountAfterLoading()
+    {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !model.isLoading(); }));
+        return model.pages().size();
+    }
+    QAction* action(const char* name) { return find<QAction>(name); }
+};
+
+TEST_F(ShellTest, FilesFromTheLaunchAreAddedInOrderOnceTheWindowShows)
+{
+    const QUrl a = pdf("a.pdf", 1), b = pdf("b.pdf", 2);
+    launching.accept({a, b});
+    QTest::qWait(50);
+    EXPECT_TRUE(model.pages().isEmpty());
+    launching.setModel(&model);
+    ASSERT_EQ(pageCountAfterLoading(), 3);
+    EXPECT_EQ(model.pages().at(0).sourceName, "a.pdf");
+    EXPECT_EQ(model.pages().at(2).sourceName, "b.pdf");
+}
+
+TEST_F(ShellTest, AFileArrivingTwiceWithinASecondIsAddedOnce)
+{
+    launching.setModel(&model);
+    const QUrl a = pdf("a.pdf", 1);
+    const QUrl sameA = QUrl::fromLocalFile(QString::fromStdString((dir / "x" / ".." / "a.pdf").string()));
+    launching.accept({a, sameA});
+    EXPECT_EQ(pageCountAfterLoading(), 1);
+    launching.accept({a});
+    EXPECT_EQ(pageCountAfterLoading(), 1);
+    QTest::qWait(LumafoldDelegate::deduplicationMs + 100);
+    launching.accept({a});
+    EXPECT_EQ(pageCountAfterLoading(), 2);
+}
+
+TEST_F(ShellTest, AFileOpenedDuringAnExportIsNeitherAddedNorKept)
+{
+    launching.setModel(&model);
+    model.setIsExporting(true);
+    launching.accept({pdf("a.pdf", 1)});
+    model.setIsExporting(false);
+    launching.accept({pdf("b.pdf", 2)});
+    EXPECT_EQ(pageCountAfterLoading(), 2);
+}
+
+TEST_F(ShellTest, QuittingAsksOnlyWhileExportingAndStopsOnlyWhenTold)
+{
+    model.setIsExporting(true);
+    dialogs.alertAnswer = 0;
+    action("actionQuit")->trigger();
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts.front().text, "PDF export is still in progress");
+    EXPECT_EQ(dialogs.alerts.front().buttons, (QStringList{"Continue Exporting", "Stop and Quit"}));
+    dialogs.alertAnswer = 1;
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    window.show();
+    model.setIsExporting(false);
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(dialogs.alerts.size(), 2u);
+}
+
+TEST_F(ShellTest, DeleteRemovesTheSelectionAndMenusFollowTheModel)
+{
+    EXPECT_FALSE(action("actionSelectAllPages")->isEnabled());
+    EXPECT_FALSE(action("actionRemoveSelectedPages")->isEnabled());
+    addPages("a.pdf", 3);
+    model.selectRange("2");
+    grid()->setFocus();
+    QTest::keyClick(grid(), Qt::Key_Delete);
+    EXPECT_EQ(model.pages().size(), 2);
+    model.setIsExporting(true);
+    EXPECT_FALSE(action("actionRemoveAllPages")->isEnabled());
+    EXPECT_FALSE(action("actionAddFiles")->isEnabled());
+    model.setIsExporting(false);
+
+    EXPECT_FALSE(action("actionUpdate")->isVisible());
+    model.setAvailableUpdate(UpdateInfo{"2.1", "https://marlo.app/lumafold/2.1.zip", {}});
+    EXPECT_TRUE(action("actionUpdate")->isVisible());
+    EXPECT_EQ(action("actionUpdate")->text(), "Update to 2.1…");
+}
+
+} // namespace
+
+} // namespace lumafold::test

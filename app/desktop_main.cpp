@@ -3,6 +3,7 @@
 #include "automation/DesktopNotification.h"
 #include "automation/ProcessSetup.h"
 #include "automation/ServiceCommand.h"
+#include "automation/WindowLauncher.h"
 #include "model/AppModel.h"
 #include "model/BundleInfo.h"
 #include "ui/Appearance.h"
@@ -33,8 +34,9 @@ constexpr const char* usage = R"(Usage: lumafold [FILE]...
 )";
 
 // The window, with the files named on the command line added once it shows; or, when this
-// session already has a window, those files handed to it.
-int showWindow(int argc, char** argv, const std::vector<std::string>& arguments)
+// session already has a window, those files handed to it. A window started by the headless
+// service takes the name over from it instead.
+int showWindow(int argc, char** argv, const std::vector<std::string>& arguments, bool takeOver)
 {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Marlo"));
@@ -46,7 +48,7 @@ int showWindow(int argc, char** argv, const std::vector<std::string>& arguments)
     for (const auto& file : arguments) {
         files << QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromStdString(file)));
     }
-    if (lumafold::SingleInstance::handToRunningWindow(files)) {
+    if (!takeOver && lumafold::SingleInstance::handToRunningWindow(files)) {
         return 0;
     }
     lumafold::Appearance::followDesktop(application);
@@ -92,11 +94,22 @@ int main(int argc, char** argv)
             return 0;
         }
     }
-    for (const auto& arg : args) {
-        if (arg.size() > 1 && arg.front() == '-') {
-            std::fprintf(stderr, "lumafold: unknown option %s\n%s", arg.c_str(), usage);
+    // Files, after the options; "--" ends the options.
+    std::vector<std::string> files;
+    bool takeOver = false;
+    for (auto arg = args.begin(); arg != args.end(); ++arg) {
+        if (*arg == "--") {
+            files.insert(files.end(), arg + 1, args.end());
+            break;
+        }
+        if (*arg == lumafold::WindowLauncher::takeOverOption) {
+            takeOver = true;
+        } else if (arg->size() > 1 && arg->front() == '-') {
+            std::fprintf(stderr, "lumafold: unknown option %s\n%s", arg->c_str(), usage);
             return 2;
+        } else {
+            files.push_back(*arg);
         }
     }
-    return showWindow(argc, argv, args);
+    return showWindow(argc, argv, files, takeOver);
 }

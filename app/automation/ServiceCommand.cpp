@@ -3,6 +3,7 @@
 
 #include "automation/AutomationService.h"
 #include "automation/SignalWatcher.h"
+#include "automation/WindowLauncher.h"
 #include "lumafold/LumafoldError.h"
 
 #include <QCoreApplication>
@@ -74,6 +75,7 @@ int runAutomationService(const std::vector<std::string>& args, std::ostream& err
         return 1;
     }
     AutomationService service;
+    new WindowLauncher(&service);
     if (!service.registerOn(bus)) {
         err << "lumafold: " << AutomationService::objectPath << " could not be registered.\n";
         return 1;

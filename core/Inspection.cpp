@@ -89,8 +89,15 @@ struct ReadableSource
 class PictureSources
 {
 public:
+    // An open document keeps every object it has parsed, growing with each page drawn; reopened
+    // after this many pictures, memory stays flat at a small cost in time.
+    static constexpr int picturesPerOpening = 128;
+
     ReadableSource& open(const std::filesystem::path& path)
     {
+        if (++m_pictures % picturesPerOpening == 0) {
+            m_sources.clear();
+        }
         auto [entry, inserted] = m_sources.try_emplace(path);
         if (inserted) {
             try {
@@ -103,6 +110,7 @@ public:
 
 private:
     std::map<std::filesystem::path, ReadableSource> m_sources;
+    int m_pictures = 0;
 };
 
 std::optional<Bytes> picture(PictureSources& sources, const PageDescriptor& page, std::int64_t maxPixelSize)

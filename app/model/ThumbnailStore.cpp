@@ -50,10 +50,12 @@ QList<QByteArray> ThumbnailStore::draw(const std::vector<PageDescriptor>& pages)
     QList<QByteArray> pictures(static_cast<qsizetype>(pages.size()));
     try {
         // On every core; the engine deals out the pages and opens each file once per worker.
-        const auto drawn = LumafoldEngine::thumbnailsData(
-            pages, ThumbnailStore::maxPixelSize, static_cast<unsigned>(std::max(1, QThread::idealThreadCount())));
+        auto drawn = LumafoldEngine::thumbnailsData(pages, ThumbnailStore::maxPixelSize,
+                                                    static_cast<unsigned>(std::max(1, QThread::idealThreadCount())));
         for (std::size_t i = 0; i < drawn.size(); ++i) {
             pictures[static_cast<qsizetype>(i)] = toByteArray(drawn[i]);
+            // Each picture is held once: thousands of them add up.
+            drawn[i].reset();
         }
     } catch (...) {
         // A card without a picture is a valid card; nothing may leave a background job.

@@ -17,6 +17,8 @@ namespace {
 constexpr int spacing = 7;
 constexpr qreal cornerRadius = 10;
 constexpr qreal boxRadius = 5;
+// How far the shadow reaches beyond the box.
+constexpr int shadowReach = 6;
 
 QFont titleFont(const QFont& base)
 {
@@ -116,25 +118,51 @@ void PageCardDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
 void PageCardDelegate::paintThumbnail(QPainter* painter, const QRect& box, const QModelIndex& index, qreal dpr) const
 {
-    // A soft shadow: widening outlines below the box, darkest where they overlap near its edge.
-    for (int ring = 3; ring >= 1; --ring) {
-        QPainterPath shadow;
-        shadow.addRoundedRect(QRectF(box).translated(0, 2).adjusted(-ring, -ring + 1, ring, ring), boxRadius + ring,
-                              boxRadius + ring);
-        painter->fillPath(shadow, QColor(0, 0, 0, 14));
+    painter->drawPixmap(box.topLeft() - QPoint(shadowReach, shadowReach), boxWithShadow(box.size(), dpr));
+    const QPixmap picture = fittedPicture(index.data(PageListModel::ThumbnailRole).toByteArray(), box.size(), dpr);
+    if (picture.isNull()) {
+        return;
     }
+    const QSizeF size = picture.deviceIndependentSize();
+    const QPointF topLeft(box.x() + (box.width() - size.width()) / 2, box.y() + (box.height() - size.height()) / 2);
+    if (size.width() < box.width() - 1 && size.height() < box.height() - 1) {
+        painter->drawPixmap(topLeft, picture);
+        return;
+    }
+    // A picture reaching the box's edges is cut to its rounded corners.
     QPainterPath clip;
     clip.addRoundedRect(QRectF(box), boxRadius, boxRadius);
-    painter->fillPath(clip, Qt::white);
-    const QPixmap picture = fittedPicture(index.data(PageListModel::ThumbnailRole).toByteArray(), box.size(), dpr);
-    if (!picture.isNull()) {
-        const QSizeF size = picture.deviceIndependentSize();
-        const QPointF topLeft(box.x() + (box.width() - size.width()) / 2, box.y() + (box.height() - size.height()) / 2);
-        painter->save();
-        painter->setClipPath(clip);
-        painter->drawPixmap(topLeft, picture);
-        painter->restore();
+    painter->save();
+    painter->setClipPath(clip);
+    painter->drawPixmap(topLeft, picture);
+    painter->restore();
+}
+
+QPixmap PageCardDelegate::boxWithShadow(const QSize& box, qreal dpr) const
+{
+    // Every card has the same box: drawn once, then copied, which keeps scrolling cheap.
+    if (m_boxCache.isNull() || m_boxCache.devicePixelRatio() != dpr ||
+        m_boxCache.deviceIndependentSize().toSize() != box + QSize(2 * shadowReach, 2 * shadowReach)) {
+        const QSize size = box + QSize(2 * shadowReach, 2 * shadowReach);
+        QPixmap pixmap(size * dpr);
+        pixmap.setDevicePixelRatio(dpr);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF area(shadowReach, shadowReach, box.width(), box.height());
+        // A soft shadow: widening outlines below the box, darkest where they overlap near its edge.
+        for (int ring = 3; ring >= 1; --ring) {
+            QPainterPath shadow;
+            shadow.addRoundedRect(area.translated(0, 2).adjusted(-ring, -ring + 1, ring, ring), boxRadius + ring,
+                                  boxRadius + ring);
+            painter.fillPath(shadow, QColor(0, 0, 0, 14));
+        }
+        QPainterPath white;
+        white.addRoundedRect(area, boxRadius, boxRadius);
+        painter.fillPath(white, Qt::white);
+        m_boxCache = pixmap;
     }
+    return m_boxCache;
 }
 
 QPixmap PageCardDelegate::fittedPicture(const QByteArray& jpeg, const QSize& box, qreal dpr) const

@@ -36,10 +36,12 @@ private:
     void paintTexts(QPainter* painter, const QRect& area, const QModelIndex& index,
                     const QStyleOptionViewItem& option) const;
     QPixmap fittedPicture(const QByteArray& jpeg, const QSize& box, qreal dpr) const;
+    QPixmap boxWithShadow(const QSize& box, qreal dpr) const;
 
     int m_cardWidth = 134;
     // Pictures decoded and scaled for the box; far smaller than the decoded JPEGs.
     mutable QCache<QString, QPixmap> m_pictures;
+    mutable QPixmap m_boxCache;
 };
 
 } // namespace lumafold

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "WindowTestSupport.h"
 
+#include "ui/SingleInstance.h"
+
+#include <QDBusConnection>
 #include <QMenuBar>
+#include <QProcess>
 
 namespace lumafold::test {
 
@@ -95,6 +99,21 @@ TEST_F(ShellTest, DeleteRemovesTheSelectionAndMenusFollowTheModel)
     model.setAvailableUpdate(UpdateInfo{"2.1", "https://marlo.app/lumafold/2.1.zip", {}});
     EXPECT_TRUE(action("actionUpdate")->isVisible());
     EXPECT_EQ(action("actionUpdate")->text(), "Update to 2.1…");
+}
+
+TEST_F(ShellTest, FilesHandedOverTheBusAreAddedToTheServingWindow)
+{
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        GTEST_SKIP() << "no session bus; ctest runs this test under dbus-run-session";
+    }
+    QObject owner;
+    ASSERT_TRUE(SingleInstance::serve(delegate, window, &owner));
+    QProcess second;
+    second.start(QStringLiteral(LUMAFOLD_DESKTOP_EXECUTABLE),
+                 {QString::fromStdString(writeSimplePdf(dir / "a.pdf", 2).string())});
+    ASSERT_TRUE(QTest::qWaitFor([&second] { return second.state() == QProcess::NotRunning; }, 60000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return model.pages().size() == 2; }));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "support/PdfFactory.h"
 #include "support/Qpdf.h"
 
+#include <QDBusPendingCall>
 #include <QProcess>
 
 namespace lumafold::test {
@@ -31,8 +32,11 @@ protected:
 TEST_F(SingleWindowTest, AWindowTakesTheNameOverAndLaterStartsHandItTheirFiles)
 {
     const QString a = qt(writeSimplePdf(inputs / "a.pdf", 1));
-    // Activated by the call: a headless service holds the name when the window starts.
-    ASSERT_EQ(combine({a}).type(), QDBusMessage::ReplyMessage);
+    // Activated by the call, a headless service holds the name when the window starts, and is
+    // still answering a long call then.
+    const QString many = qt(writeSimplePdf(inputs / "many.pdf", 4000));
+    QDBusPendingCall inFlight = bus().asyncCall(combineCall({many, many, many}), 120000);
+    ASSERT_TRUE(QTest::qWaitFor(serviceRuns));
     QProcess window;
     window.start(QStringLiteral(LUMAFOLD_DESKTOP_EXECUTABLE), {});
     ASSERT_TRUE(window.waitForStarted());
@@ -47,6 +51,8 @@ TEST_F(SingleWindowTest, AWindowTakesTheNameOverAndLaterStartsHandItTheirFiles)
     EXPECT_EQ(second.exitCode, 0) << second.errors;
     EXPECT_TRUE(windowHoldsTheName());
     EXPECT_EQ(window.state(), QProcess::Running);
+    inFlight.waitForFinished();
+    EXPECT_FALSE(inFlight.isError()) << inFlight.error().message().toStdString();
     // Combine PDFs is served by the window now.
     EXPECT_EQ(combine({a}).type(), QDBusMessage::ReplyMessage);
     window.terminate();

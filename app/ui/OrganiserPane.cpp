@@ -6,7 +6,6 @@
 #include "ui/PageGridView.h"
 #include "ui/Style.h"
 
-#include <QHBoxLayout>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -16,24 +15,11 @@ namespace lumafold {
 OrganiserPane::OrganiserPane(AppModel& model, QWidget* parent) : QWidget(parent), m_model(model)
 {
     setObjectName(QStringLiteral("organiser"));
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
-    auto* titleBar = new QWidget(this);
-    // One height for every pane's title, so that the lines below them meet.
-    titleBar->setFixedHeight(Style::titleBarHeight);
-    auto* titleRow = new QHBoxLayout(titleBar);
-    titleRow->setContentsMargins(18, 0, 18, 0);
-    titleRow->addWidget(Style::paneTitle(tr("Pages"), QStringLiteral("rectangle.grid.2x2"), this));
-    titleRow->addStretch();
     m_selectAll = new QPushButton(tr("Select All"), this);
     m_selectAll->setObjectName(QStringLiteral("selectAllButton"));
     Style::makeLink(m_selectAll);
     connect(m_selectAll, &QPushButton::clicked, &model, &AppModel::selectAll);
-    titleRow->addWidget(m_selectAll);
-    column->addWidget(titleBar);
-    column->addWidget(Style::divider(Qt::Horizontal, this));
+    QVBoxLayout* column = Style::paneColumn(this, tr("Pages"), QStringLiteral("rectangle.grid.2x2"), m_selectAll);
 
     m_content = new QStackedWidget(this);
     m_empty = new EmptyStateView(QStringLiteral("doc.on.doc"), tr("Drop PDFs here"), m_content);

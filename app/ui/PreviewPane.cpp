@@ -20,24 +20,11 @@ namespace lumafold {
 PreviewPane::PreviewPane(AppModel& model, QWidget* parent) : QWidget(parent), m_model(model)
 {
     setObjectName(QStringLiteral("preview"));
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
-    auto* titleBar = new QWidget(this);
-    // One height for every pane's title, so that the lines below them meet.
-    titleBar->setFixedHeight(Style::titleBarHeight);
-    auto* titleRow = new QHBoxLayout(titleBar);
-    titleRow->setContentsMargins(18, 0, 18, 0);
-    titleRow->addWidget(Style::paneTitle(tr("Result"), QStringLiteral("doc.richtext"), this));
-    titleRow->addStretch();
     m_byteSize = new QLabel(this);
     m_byteSize->setObjectName(QStringLiteral("previewByteSize"));
     Style::setTextStyle(m_byteSize, Style::Text::caption);
     Style::makeSecondary(m_byteSize);
-    titleRow->addWidget(m_byteSize);
-    column->addWidget(titleBar);
-    column->addWidget(Style::divider(Qt::Horizontal, this));
+    QVBoxLayout* column = Style::paneColumn(this, tr("Result"), QStringLiteral("doc.richtext"), m_byteSize);
     column->addWidget(makeContent(), 1);
     column->addWidget(Style::divider(Qt::Horizontal, this));
     column->addWidget(makeMetricsRow());

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace lumafold::Style {
 
@@ -77,7 +78,10 @@ void dress(QWidget* widget, Dress kind)
         }
         break;
     case Dress::link:
-        palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
+        // Disabled links keep the palette's disabled text, so that they look unavailable.
+        for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::ButtonText, palette.color(group, QPalette::Link));
+        }
         break;
     }
     widget->setPalette(palette);
@@ -162,6 +166,24 @@ QWidget* paneTitle(const QString& text, const QString& symbol, QWidget* parent)
     row->addWidget(icon);
     row->addWidget(label);
     return title;
+}
+
+QVBoxLayout* paneColumn(QWidget* pane, const QString& title, const QString& symbol, QWidget* trailing)
+{
+    auto* column = new QVBoxLayout(pane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* titleBar = new QWidget(pane);
+    // One height for every pane's title, so that the lines below them meet.
+    titleBar->setFixedHeight(titleBarHeight);
+    auto* titleRow = new QHBoxLayout(titleBar);
+    titleRow->setContentsMargins(18, 0, 18, 0);
+    titleRow->addWidget(paneTitle(title, symbol, titleBar));
+    titleRow->addStretch();
+    titleRow->addWidget(trailing);
+    column->addWidget(titleBar);
+    column->addWidget(divider(Qt::Horizontal, pane));
+    return column;
 }
 
 QWidget* divider(Qt::Orientation orientation, QWidget* parent)

@@ -9,6 +9,7 @@
 
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 // How the window dresses its text and buttons, in terms of the desktop's font and palette.
 namespace lumafold::Style {
@@ -54,6 +55,10 @@ inline constexpr int titleBarHeight = 56;
 
 // A row of an icon and a headline, the title of a pane.
 QWidget* paneTitle(const QString& text, const QString& symbol, QWidget* parent);
+
+// The column of a pane: its title row (the title on the left, `trailing` on the right), a line
+// below it, and then whatever the pane adds.
+QVBoxLayout* paneColumn(QWidget* pane, const QString& title, const QString& symbol, QWidget* trailing);
 
 // A hairline between regions.
 QWidget* divider(Qt::Orientation orientation, QWidget* parent);

@@ -108,10 +108,9 @@ static int name_key(fz_context* ctx, pdf_obj* dest, unsigned char key[FZ_HASH_TA
     return 1;
 }
 
-/* A destination of source `s` pointed at its output page, or NULL when the target page is not
-   part of the output. Manuals send thousands of links to the same few hundred names: each name
-   is looked up and copied once. */
-static pdf_obj* remap_dest(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* dest)
+/* Manuals send thousands of links to the same few hundred names: each name is looked up and
+   copied once. */
+pdf_obj* lf_remap_dest(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* dest)
 {
     unsigned char key[FZ_HASH_TABLE_KEY_LENGTH];
     int named = name_key(ctx, dest, key);
@@ -140,7 +139,7 @@ static pdf_obj* remap_dest(fz_context* ctx, lf_output* out, lf_source* s, pdf_ob
     return mapped;
 }
 
-static int is_goto(fz_context* ctx, pdf_obj* action)
+int lf_is_goto(fz_context* ctx, pdf_obj* action)
 {
     return pdf_name_eq(ctx, pdf_dict_get(ctx, action, PDF_NAME(S)), PDF_NAME(GoTo));
 }
@@ -172,11 +171,11 @@ static int keeps_annot(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* a
         return 1;
     dest = pdf_dict_get(ctx, annot, PDF_NAME(Dest));
     action = pdf_dict_get(ctx, annot, PDF_NAME(A));
-    if (!dest && is_goto(ctx, action))
+    if (!dest && lf_is_goto(ctx, action))
         dest = pdf_dict_get(ctx, action, PDF_NAME(D));
     else if (!dest)
         return 1;
-    *mapped_dest = remap_dest(ctx, out, s, dest);
+    *mapped_dest = lf_remap_dest(ctx, out, s, dest);
     return *mapped_dest != NULL;
 }
 
@@ -185,7 +184,7 @@ static int keeps_annot(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* a
 static pdf_obj* copy_action(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* action, pdf_obj* mapped_dest)
 {
     int i, n = pdf_dict_len(ctx, action);
-    int plain = mapped_dest && n == 2 && is_goto(ctx, action) && pdf_dict_get(ctx, action, PDF_NAME(D));
+    int plain = mapped_dest && n == 2 && lf_is_goto(ctx, action) && pdf_dict_get(ctx, action, PDF_NAME(D));
     pdf_obj* copy = plain && s->mapped_actions ? fz_hash_find(ctx, s->mapped_actions, &mapped_dest) : NULL;
     if (copy)
         return pdf_keep_obj(ctx, copy);
@@ -199,7 +198,7 @@ static pdf_obj* copy_action(fz_context* ctx, lf_output* out, lf_source* s, pdf_o
             /* Chained actions may name other pages; they are not worth that risk. */
             if (pdf_name_eq(ctx, key, PDF_NAME(Next)))
                 continue;
-            if (pdf_name_eq(ctx, key, PDF_NAME(D)) && is_goto(ctx, action))
+            if (pdf_name_eq(ctx, key, PDF_NAME(D)) && lf_is_goto(ctx, action))
                 pdf_dict_put(ctx, copy, key, mapped_dest);
             else
                 pdf_dict_put_drop(ctx, copy, key, pdf_graft_mapped_object(ctx, s->map, val));

@@ -138,11 +138,11 @@ public:
     Source addSource(const Document& source, std::stop_token stop = {});
     void appendPage(int sourceSlot, int index, int extraRotation);
     void appendBlank(PageSize size, int rotation);
-    // Once the last page of a source has been placed: copies the annotations and form fields of
-    // its pages (and its document information when takeInfo) and lets go of it, so that the
+    // Once the last page of a source has been placed: copies the annotations, form fields and
+    // bookmarks of its pages (and its document information when takeInfo) and lets go of it, so that the
     // document may be closed. The slot is let go of even when this throws.
     void completeSource(int sourceSlot, bool takeInfo);
-    // Completes the sources still held and builds the page tree and the form.
+    // Completes the sources still held and builds the page tree, the form and the outline.
     void finish();
     RawBuffer save();
     // Throws WriteFailed when the file refuses the bytes, FzError for any other failure.

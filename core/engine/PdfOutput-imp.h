@@ -39,6 +39,20 @@ typedef struct
     pdf_obj* ref; /* owned */
 } lf_field;
 
+typedef struct
+{
+    pdf_obj* ref; /* an output outline entry, owned */
+    int open;
+    int shown; /* entries shown below it while it is open */
+} lf_outline_entry;
+
+typedef struct
+{
+    int first_page; /* the first output page of the entry's source */
+    int order;
+    lf_outline_entry entry;
+} lf_outline_top;
+
 struct lf_output
 {
     pdf_document* dst;
@@ -55,6 +69,10 @@ struct lf_output
     int form_page;    /* that field's page, or INT_MAX */
     pdf_obj* shared[16]; /* number arrays shared by annotation copies, owned */
     int shared_count;
+    /* Top-level bookmarks. Sources finish in any order; they are put in order of their first
+       page at the end. */
+    lf_outline_top* outline;
+    int outline_count, outline_cap;
 };
 
 /* The page objects of a document in page order, and their number in *count, walking its page
@@ -74,6 +92,21 @@ void lf_catch_into(fz_context* ctx, lf_error* err);
    come along; all of that source's pages must have been placed, since links lead to the first
    copy of their target page (PdfAnnotations.c). */
 void lf_copy_annotations(fz_context* ctx, lf_output* out, int slot);
+
+/* A destination of source `s` pointed at its output page, or NULL when the target page is not
+   part of the output. */
+pdf_obj* lf_remap_dest(fz_context* ctx, lf_output* out, lf_source* s, pdf_obj* dest);
+
+int lf_is_goto(fz_context* ctx, pdf_obj* action);
+
+/* Copies the bookmarks of source `slot` that lead to its output pages, or hold some that do;
+   all of its pages must have been placed (PdfOutline.c). */
+void lf_copy_outline(fz_context* ctx, lf_output* out, int slot);
+
+/* Gathers the sources' bookmarks under the output's /Outlines. */
+void lf_finish_outline(fz_context* ctx, lf_output* out);
+
+void lf_drop_outline_state(fz_context* ctx, lf_output* out);
 
 /* Puts the collected form fields into the output's /AcroForm. */
 void lf_finish_form(fz_context* ctx, lf_output* out);

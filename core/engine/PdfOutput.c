@@ -54,6 +54,7 @@ void lf_output_drop(fz_context* ctx, lf_output* out)
     for (i = 0; i < out->page_count; i++)
         pdf_drop_obj(ctx, out->pages[i].dst_page);
     lf_drop_annotation_state(ctx, out);
+    lf_drop_outline_state(ctx, out);
     fz_free(ctx, out->pages);
     pdf_drop_document(ctx, out->dst);
     fz_free(ctx, out);
@@ -241,6 +242,7 @@ int lf_output_complete_source(fz_context* ctx, lf_output* out, int slot, int tak
     {
         lf_source* s = &out->sources[slot];
         lf_copy_annotations(ctx, out, slot);
+        lf_copy_outline(ctx, out, slot);
         if (take_info)
         {
             pdf_obj* info = pdf_dict_get(ctx, pdf_trailer(ctx, s->doc), PDF_NAME(Info));
@@ -271,6 +273,7 @@ int lf_output_finish(fz_context* ctx, lf_output* out, lf_error* err)
     {
         insert_pages(ctx, out);
         lf_finish_form(ctx, out);
+        lf_finish_outline(ctx, out);
     }
     fz_catch(ctx)
     {

@@ -1,8 +1,8 @@
 /* SPDX-License-Identifier: AGPL-3.0-or-later */
 /*
- * The only code that runs MuPDF under fz_try (PdfShim.c, PdfOutput.c, PdfAnnotations.c), in C
- * so that no C++ object can ever sit between a setjmp and its longjmp. Every function returns 0 on success,
- * or 1 with *err filled in; nothing here throws or longjmps out.
+ * The only code that runs MuPDF under fz_try (PdfShim.c, PdfOutput.c, PdfAnnotations.c,
+ * PdfOutline.c), in C so that no C++ object can ever sit between a setjmp and its longjmp. Every
+ * function returns 0 on success, or 1 with *err filled in; nothing here throws or longjmps out.
  */
 #pragma once
 
@@ -71,11 +71,11 @@ int lf_output_add_source(fz_context* ctx, lf_output* out, pdf_document* src, con
 int lf_output_append_page(fz_context* ctx, lf_output* out, int slot, int index, int extra_rotation, lf_error* err);
 /* A white page; `rotation` is its turn, as a blank page has none of its own. */
 int lf_output_append_blank(fz_context* ctx, lf_output* out, float width, float height, int rotation, lf_error* err);
-/* Once every page of source `slot` has been placed: copies its pages' annotations and form
-   fields, and its /Info when `take_info`, then lets go of it, so that it may be closed. No page
+/* Once every page of source `slot` has been placed: copies its pages' annotations, form fields
+   and bookmarks, and its /Info when `take_info`, then lets go of it, so that it may be closed. No page
    of it can be added afterwards. Lets go of it on failure too. */
 int lf_output_complete_source(fz_context* ctx, lf_output* out, int slot, int take_info, lf_error* err);
-/* Completes any source still held, then builds the page tree and the form. */
+/* Completes any source still held, then builds the page tree, the form and the outline. */
 int lf_output_finish(fz_context* ctx, lf_output* out, lf_error* err);
 /* Serialises into a buffer the caller releases with lf_free. */
 int lf_output_save(fz_context* ctx, lf_output* out, unsigned char** data, size_t* len, lf_error* err);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iomanip>
+#include <map>
 #include <numeric>
 #include <sstream>
 
@@ -95,26 +96,85 @@ std::string pageContent(const PageLayout& page)
     return content;
 }
 
-std::string linkAnnot(const LinkLayout& link, const std::vector<int>& pageObjects, int index)
+// /Dest or /A of a link or bookmark.
+std::string linkTarget(const LinkLayout& link, const std::vector<int>& pageObjects)
 {
-    const std::string base = "<< /Type /Annot /Subtype /Link /Rect [72 " + num(72 + 30 * index) + " 200 " +
-                             num(92 + 30 * index) + "] /Border [0 0 0] ";
-    const auto target = [&] {
-        return "[" + ref(pageObjects.at(static_cast<size_t>(link.targetPage))) + " /Fit]";
-    };
+    const auto target = "[" + ref(pageObjects.at(static_cast<size_t>(link.targetPage))) + " " + link.view + "]";
     switch (link.kind) {
     case LinkLayout::Kind::destArray:
-        return base + "/Dest " + target() + " >>";
+        return "/Dest " + target;
     case LinkLayout::Kind::goToAction:
-        return base + "/A << /S /GoTo /D " + target() + " >> >>";
+        return "/A << /S /GoTo /D " + target + " >>";
     case LinkLayout::Kind::namedDest:
-        return base + "/Dest (dest" + std::to_string(link.targetPage) + ") >>";
+        return "/Dest (dest" + std::to_string(link.targetPage) + ")";
     case LinkLayout::Kind::uri:
-        return base + "/A << /S /URI /URI " + pdfString(link.uri) + " >> >>";
+        return "/A << /S /URI /URI " + pdfString(link.uri) + " >>";
     }
     return {};
 }
 
+std::string linkAnnot(const LinkLayout& link, const std::vector<int>& pageObjects, int index)
+{
+    return "<< /Type /Annot /Subtype /Link /Rect [72 " + num(72 + 30 * index) + " 200 " + num(92 + 30 * index) +
+           "] /Border [0 0 0] " + linkTarget(link, pageObjects) + " >>";
+}
+
+std::string hexString(const std::string& bytes)
+{
+    std::string out = "<";
+    for (unsigned char c : bytes) {
+        out += "0123456789ABCDEF"[c >> 4];
+        out += "0123456789ABCDEF"[c & 15];
+    }
+    return out + ">";
+}
+
+// Links the entries as their kids lists say; where two lists disagree, the later one wins.
+int writeOutline(Writer& w, const PdfLayout& layout, const std::vector<int>& pageObjects)
+{
+    const int root = w.placeholder();
+    std::vector<int> objects;
+    for (size_t i = 0; i < layout.outline.size(); ++i) {
+        objects.push_back(w.placeholder());
+    }
+    std::vector<std::map<std::string, int>> links(objects.size() + 1);
+    const auto object = [&](int index) {
+        return index < 0 ? root : objects.at(static_cast<size_t>(index));
+    };
+    const auto linkKids = [&](int parent, const std::vector<int>& kids) {
+        auto& own = links[static_cast<size_t>(parent + 1)];
+        for (size_t k = 0; k < kids.size(); ++k) {
+            auto& kid = links.at(static_cast<size_t>(kids[k] + 1));
+            kid["/Parent"] = object(parent);
+            if (k > 0) {
+                kid["/Prev"] = object(kids[k - 1]);
+                links.at(static_cast<size_t>(kids[k - 1] + 1))["/Next"] = object(kids[k]);
+            }
+        }
+        if (!kids.empty()) {
+            own["/First"] = object(kids.front());
+            own["/Last"] = object(kids.back());
+        }
+    };
+    linkKids(-1, layout.outlineTop);
+    for (size_t i = 0; i < objects.size(); ++i) {
+        linkKids(static_cast<int>(i), layout.outline[i].kids);
+    }
+    for (int i = -1; i < static_cast<int>(objects.size()); ++i) {
+        std::string dict = i < 0 ? "<< /Type /Outlines" : "<< /Title " + hexString(layout.outline[i].title);
+        for (const auto& [key, target] : links[static_cast<size_t>(i + 1)]) {
+            dict += " " + key + " " + ref(target);
+        }
+        if (i >= 0) {
+            const auto& item = layout.outline[static_cast<size_t>(i)];
+            dict += item.count ? " /Count " + std::to_string(item.count) : "";
+            dict += item.target ? " " + linkTarget(*item.target, pageObjects) : "";
+            dict += " " + item.extra;
+        }
+        w.set(object(i), dict + " >>");
+    }
+    return root;
+}
 } // namespace
 
 std::string makePdf(const PdfLayout& layout)
@@ -241,6 +301,9 @@ std::string makePdf(const PdfLayout& layout)
     }
     if (layout.xmpMetadata) {
         cat += " /Metadata " + ref(w.add(xmp));
+    }
+    if (!layout.outlineTop.empty()) {
+        cat += " /Outlines " + ref(writeOutline(w, layout, pageObjects));
     }
     w.set(catalog, cat + " >>");
     const int info = layout.title ? w.add("<< /Title " + pdfString(*layout.title) + " /Author (Tester) >>") : 0;

@@ -21,7 +21,8 @@ struct LinkLayout
         uri,        // /A << /S /URI /URI (...) >>
     };
     Kind kind = Kind::destArray;
-    int targetPage = 0; // for the internal kinds
+    int targetPage = 0;        // for the internal kinds
+    std::string view = "/Fit"; // how the target page is shown, for the explicit kinds
     std::string uri = "https://example.org/";
 };
 
@@ -47,7 +48,7 @@ struct PageLayout
 {
     double width = 612;
     double height = 792;
-    int rotate = 0; // written as /Rotate when not 0
+    int rotate = 0;                               // written as /Rotate when not 0
     std::optional<std::array<double, 4>> cropBox; // x0 y0 x1 y1
     std::string label;
     // A red square in the top-left corner of the unturned page, to tell orientation in pictures.
@@ -60,6 +61,16 @@ struct PageLayout
     FieldLoop fieldLoop = FieldLoop::none;
 };
 
+// A bookmark. `kids` index PdfLayout::outline; naming an ancestor there makes a loop.
+struct OutlineItem
+{
+    std::string title;                // its bytes as they are
+    std::optional<LinkLayout> target; // none for a heading
+    int count = 0;                    // /Count when not 0; negative when closed
+    std::string extra;                // more of its dictionary, as written
+    std::vector<int> kids;
+};
+
 struct PdfLayout
 {
     std::vector<PageLayout> pages;
@@ -69,6 +80,8 @@ struct PdfLayout
     bool xmpMetadata = false; // /Metadata streams on the catalog and on every page
     // Objects written in reverse, the catalog and page tree last, as many writers place them.
     bool catalogLast = false;
+    std::vector<OutlineItem> outline;
+    std::vector<int> outlineTop; // the entries under /Outlines
 };
 
 std::string makePdf(const PdfLayout& layout);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-// Writes a starting corpus for fuzz_inspect: PDFs with links of every kind, form fields, notes,
-// inherited boxes and rotation, metadata, a broken cross-reference table, and hostile structure.
+// Writes a starting corpus for fuzz_inspect: PDFs with links of every kind, bookmarks, form fields,
+// notes, inherited boxes and rotation, metadata, a broken cross-reference table, and hostile structure.
 //   fuzz_make_seeds OUTDIR
 #include "support/PdfFactory.h"
 #include "support/TempDir.h"
@@ -29,6 +29,17 @@ int main(int argc, char** argv)
                    .sharedField = true},
         PageLayout{.sharedField = true}, PageLayout{.width = 100, .height = 50}};
     writePdf(out / "annotated.pdf", annotated);
+    // Bookmarks leading to pages in two ways and to none, one of them looping back to its parent.
+    PdfLayout outlined{
+        .pages = std::vector(3, PageLayout{}),
+        .outline = {OutlineItem{.title = "Part", .count = 2, .kids = {1, 2}},
+                    OutlineItem{
+                        .title = "One", .target = LinkLayout{.kind = Kind::namedDest, .targetPage = 1}, .kids = {0}},
+                    OutlineItem{.title = "Two",
+                                .target =
+                                    LinkLayout{.kind = Kind::goToAction, .targetPage = 2, .view = "/XYZ 0 700 0"}}},
+        .outlineTop = {0}};
+    writePdf(out / "outlined.pdf", outlined);
     PdfLayout inherited{
         .pages = {PageLayout{.rotate = 180}, PageLayout{}}, .inheritBoxAndRotation = true, .xmpMetadata = true};
     writePdf(out / "inherited.pdf", inherited);

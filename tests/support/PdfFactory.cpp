@@ -119,62 +119,47 @@ std::string linkAnnot(const LinkLayout& link, const std::vector<int>& pageObject
            "] /Border [0 0 0] " + linkTarget(link, pageObjects) + " >>";
 }
 
-std::string hexString(const std::string& bytes)
-{
-    std::string out = "<";
-    for (unsigned char c : bytes) {
-        out += "0123456789ABCDEF"[c >> 4];
-        out += "0123456789ABCDEF"[c & 15];
-    }
-    return out + ">";
-}
-
-// Links the entries as their kids lists say; where two lists disagree, the later one wins.
+// Links the entries as their kids lists say (the root's are outlineTop); a later list wins.
 int writeOutline(Writer& w, const PdfLayout& layout, const std::vector<int>& pageObjects)
 {
-    const int root = w.placeholder();
-    std::vector<int> objects;
-    for (size_t i = 0; i < layout.outline.size(); ++i) {
-        objects.push_back(w.placeholder());
-    }
-    std::vector<std::map<std::string, int>> links(objects.size() + 1);
-    const auto object = [&](int index) {
-        return index < 0 ? root : objects.at(static_cast<size_t>(index));
+    const int root = w.placeholder(); // entry i is object root + 1 + i; -1 stands for the root
+    std::vector<std::map<std::string, int>> links(layout.outline.size() + 1);
+    const auto link = [&](int from, const char* key, int to) {
+        links.at(size_t(from + 1))[key] = root + 1 + to;
     };
-    const auto linkKids = [&](int parent, const std::vector<int>& kids) {
-        auto& own = links[static_cast<size_t>(parent + 1)];
+    for (int parent = -1; parent < int(layout.outline.size()); ++parent) {
+        const auto& kids = parent < 0 ? layout.outlineTop : layout.outline[size_t(parent)].kids;
         for (size_t k = 0; k < kids.size(); ++k) {
-            auto& kid = links.at(static_cast<size_t>(kids[k] + 1));
-            kid["/Parent"] = object(parent);
+            link(kids[k], "/Parent", parent);
             if (k > 0) {
-                kid["/Prev"] = object(kids[k - 1]);
-                links.at(static_cast<size_t>(kids[k - 1] + 1))["/Next"] = object(kids[k]);
+                link(kids[k], "/Prev", kids[k - 1]);
+                link(kids[k - 1], "/Next", kids[k]);
             }
         }
         if (!kids.empty()) {
-            own["/First"] = object(kids.front());
-            own["/Last"] = object(kids.back());
+            link(parent, "/First", kids.front());
+            link(parent, "/Last", kids.back());
         }
-    };
-    linkKids(-1, layout.outlineTop);
-    for (size_t i = 0; i < objects.size(); ++i) {
-        linkKids(static_cast<int>(i), layout.outline[i].kids);
     }
-    for (int i = -1; i < static_cast<int>(objects.size()); ++i) {
-        std::string dict = i < 0 ? "<< /Type /Outlines" : "<< /Title " + hexString(layout.outline[i].title);
-        for (const auto& [key, target] : links[static_cast<size_t>(i + 1)]) {
+    std::string top = "<< /Type /Outlines";
+    for (size_t i = 0; i <= layout.outline.size(); ++i) {
+        std::string dict;
+        for (const auto& [key, target] : links[i]) {
             dict += " " + key + " " + ref(target);
         }
-        if (i >= 0) {
-            const auto& item = layout.outline[static_cast<size_t>(i)];
-            dict += item.count ? " /Count " + std::to_string(item.count) : "";
-            dict += item.target ? " " + linkTarget(*item.target, pageObjects) : "";
-            dict += " " + item.extra;
+        if (i == 0) {
+            top += dict;
+            continue;
         }
-        w.set(object(i), dict + " >>");
+        const auto& item = layout.outline[i - 1];
+        dict += item.count ? " /Count " + std::to_string(item.count) : "";
+        dict += item.target ? " " + linkTarget(*item.target, pageObjects) : "";
+        w.add("<< /Title " + pdfString(item.title) + dict + " " + item.extra + " >>");
     }
+    w.set(root, top + " >>");
     return root;
 }
+
 } // namespace
 
 std::string makePdf(const PdfLayout& layout)

@@ -64,7 +64,7 @@ struct PageLayout
 // A bookmark. `kids` index PdfLayout::outline; naming an ancestor there makes a loop.
 struct OutlineItem
 {
-    std::string title;                // its bytes as they are
+    std::string title;                // any bytes, in a literal string
     std::optional<LinkLayout> target; // none for a heading
     int count = 0;                    // /Count when not 0; negative when closed
     std::string extra;                // more of its dictionary, as written

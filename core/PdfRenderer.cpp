@@ -19,7 +19,7 @@ constexpr double largestSide = 16384;
 struct PdfRenderer::Open
 {
     // MuPDF reads the bytes lazily, so they live as long as the document.
-    Bytes bytes;
+    std::shared_ptr<const Bytes> bytes;
     std::optional<mupdf::Document> document;
     std::vector<PageSize> sizes;
     std::thread::id thread = std::this_thread::get_id();
@@ -27,10 +27,18 @@ struct PdfRenderer::Open
 
 std::optional<PdfRenderer> PdfRenderer::open(Bytes bytes)
 {
+    return open(std::make_shared<const Bytes>(std::move(bytes)));
+}
+
+std::optional<PdfRenderer> PdfRenderer::open(std::shared_ptr<const Bytes> bytes)
+{
+    if (!bytes) {
+        return std::nullopt;
+    }
     auto open = std::make_unique<Open>();
     open->bytes = std::move(bytes);
     try {
-        open->document.emplace(mupdf::Document::openMemory(open->bytes.data(), open->bytes.size()));
+        open->document.emplace(mupdf::Document::openMemory(open->bytes->data(), open->bytes->size()));
         if (open->document->isLocked()) {
             return std::nullopt;
         }

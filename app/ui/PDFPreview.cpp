@@ -53,15 +53,22 @@ PDFPreview::~PDFPreview()
 
 void PDFPreview::setData(const QByteArray& pdf)
 {
-    if (m_data == pdf) {
+    setData(Bytes(pdf.begin(), pdf.end()));
+}
+
+void PDFPreview::setData(const Bytes& pdf)
+{
+    if (m_data && *m_data == pdf) {
         return;
     }
-    m_data = pdf;
+    // One copy, shared with the drawing thread: a large document is held twice at most, here
+    // and by whoever handed it over.
+    m_data = std::make_shared<const Bytes>(pdf);
     ++m_generation;
     // Every page is as wide as the view, so the pages at the reader's place can be drawn before
     // the new document's layout is known.
     const int page = place().page;
-    m_worker->open(m_generation, pdf, {{page, pixelWidth()}, {page + 1, pixelWidth()}});
+    m_worker->open(m_generation, m_data, {{page, pixelWidth()}, {page + 1, pixelWidth()}});
 }
 
 int PDFPreview::pageCount() const

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
+#include "lumafold/PageModel.h"
+
 #include <QAbstractScrollArea>
 #include <QByteArray>
 #include <QCache>
@@ -28,6 +30,7 @@ public:
 
     // The same bytes as shown change nothing. Other bytes replace the document, keeping the page
     // in view where the new one still has it; bytes that are no readable PDF leave the view empty.
+    void setData(const Bytes& pdf);
     void setData(const QByteArray& pdf);
 
     int pageCount() const;
@@ -76,7 +79,7 @@ private:
 
     std::unique_ptr<PreviewWorker> m_worker;
     QThread m_thread;
-    std::optional<QByteArray> m_data;
+    std::shared_ptr<const Bytes> m_data;
     quint64 m_generation = 0;
     QList<QSizeF> m_pageSizes;
     // Each page's top and height in the scrolled content, in logical pixels.

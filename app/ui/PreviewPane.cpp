@@ -126,8 +126,7 @@ void PreviewPane::showContent()
     if (result) {
         m_byteSize->setText(
             QLocale().formattedDataSize(static_cast<qint64>(result->data.size()), 1, QLocale::DataSizeSIFormat));
-        m_document->setData(QByteArray(reinterpret_cast<const char*>(result->data.data()),
-                                       static_cast<qsizetype>(result->data.size())));
+        m_document->setData(result->data);
         m_content->setCurrentWidget(m_document);
     } else if (m_model.isRenderingPreview()) {
         m_content->setCurrentWidget(m_preparing);

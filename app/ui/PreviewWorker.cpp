@@ -5,11 +5,11 @@
 
 namespace lumafold {
 
-void PreviewWorker::open(quint64 generation, const QByteArray& pdf, const QList<Job>& first)
+void PreviewWorker::open(quint64 generation, std::shared_ptr<const Bytes> pdf, const QList<Job>& first)
 {
     QMutexLocker lock(&m_mutex);
     m_generation = generation;
-    m_pendingDocument = pdf;
+    m_pendingDocument = std::move(pdf);
     m_firstJobs = first;
     m_jobs.clear();
     schedule();
@@ -52,11 +52,11 @@ void PreviewWorker::work()
         QMutexLocker lock(&m_mutex);
         const quint64 generation = m_generation;
         if (m_pendingDocument) {
-            const QByteArray pdf = *std::exchange(m_pendingDocument, std::nullopt);
+            std::shared_ptr<const Bytes> pdf = std::exchange(m_pendingDocument, nullptr);
             m_jobs = std::exchange(m_firstJobs, {});
             lock.unlock();
             m_renderer.reset();
-            m_renderer = PdfRenderer::open(Bytes(pdf.begin(), pdf.end()));
+            m_renderer = PdfRenderer::open(std::move(pdf));
             QList<QSizeF> sizes;
             if (m_renderer) {
                 for (const PageSize& size : m_renderer->pageSizes()) {

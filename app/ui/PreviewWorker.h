@@ -3,13 +3,13 @@
 
 #include "lumafold/PdfRenderer.h"
 
-#include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QMutex>
 #include <QObject>
 #include <QSizeF>
 
+#include <memory>
 #include <optional>
 
 namespace lumafold {
@@ -33,7 +33,7 @@ public:
 
     // Replaces the document; every job of an older generation is dropped. `first` are drawn
     // right after it opens, without waiting for a want() that needs its page sizes.
-    void open(quint64 generation, const QByteArray& pdf, const QList<Job>& first);
+    void open(quint64 generation, std::shared_ptr<const Bytes> pdf, const QList<Job>& first);
     // Replaces the pages still to draw of `generation`, the most wanted first.
     void want(quint64 generation, const QList<Job>& jobs);
     // Lets go of the document on the worker's thread and blocks until it has; nothing is drawn after.
@@ -52,7 +52,7 @@ private:
     QMutex m_mutex;
     // Guarded by m_mutex.
     quint64 m_generation = 0;
-    std::optional<QByteArray> m_pendingDocument;
+    std::shared_ptr<const Bytes> m_pendingDocument;
     QList<Job> m_firstJobs;
     QList<Job> m_jobs;
     bool m_scheduled = false;

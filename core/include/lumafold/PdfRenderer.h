@@ -24,7 +24,9 @@ struct Bitmap
 class PdfRenderer
 {
 public:
-    // Nothing when the bytes are not a PDF that can be read, or need a password.
+    // Nothing when the bytes are not a PDF that can be read, or need a password. The shared
+    // form reads the caller's bytes in place, keeping them alive as long as the document.
+    static std::optional<PdfRenderer> open(std::shared_ptr<const Bytes> bytes);
     static std::optional<PdfRenderer> open(Bytes bytes);
 
     PdfRenderer(PdfRenderer&&) noexcept;

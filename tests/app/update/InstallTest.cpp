@@ -3,19 +3,13 @@
 #include "lumafold/LumafoldError.h"
 #include "support/LoopbackServer.h"
 #include "support/ScopedEnvironment.h"
-#include "support/TempDir.h"
 #include "update/SelfUpdater.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
 
 namespace lumafold {
 namespace {
@@ -31,25 +25,24 @@ protected:
     {
         server = std::make_unique<test::LoopbackServer>();
         const test::TempDir releases;
-        const std::string key = test::newPrivateKey();
-        release(releases / "Lumafold.app", "2.1.0", key, "good.zip");
-        release(releases / "Lumafold.app", "2.1", key, "v2.1.zip");
-        release(releases / "Lumafold.app", "2.1.0", test::newPrivateKey(), "other-key.zip");
-        release(releases / "Release" / "Lumafold.app", "2.1.0", key, "nested.zip", releases / "Release");
-        test::writeFile(server->folder() / "garbage.zip", "not a zip");
+        const std::string key = test::newPrivateKey(releases / "key.pem");
         signer = BundleSignature::publicKeyOf(key);
-    }
-    static void release(const fs::path& app, const std::string& version, const std::string& key, const char* name,
-                        const fs::path& top = {})
-    {
-        fs::remove_all(app);
-        test::makeBundle(app, version);
-        BundleSignature::sign(app, key);
-        test::writeZip(server->folder() / name, test::entriesOf(top.empty() ? app : top));
+        const std::tuple<const char*, const char*, std::string, const char*> zips[] = {
+            {"good", "2.1.0", key, ""},
+            {"v2.1", "2.1", key, ""},
+            {"nested", "2.1.0", key, "Release"},
+            {"other-key", "2.1.0", test::newPrivateKey(releases / "other.pem"), ""}};
+        for (const auto& [name, version, signingKey, top] : zips) {
+            const fs::path app = releases / name / top / "Lumafold.app";
+            test::makeBundle(app, version);
+            BundleSignature::sign(app, signingKey);
+            test::zipFolder(*top ? app.parent_path() : app, server->folder() / (name + std::string(".zip")));
+        }
+        test::writeFile(server->folder() / "garbage.zip", "not a zip");
     }
     static void TearDownTestSuite() { server.reset(); }
 
-    void SetUp() override { test::makeBundle(options.bundle.value(), "2.0"); }
+    void SetUp() override { test::makeBundle(*options.bundle, "2.0"); }
     std::optional<Kind> install(const std::string& path, const std::string& version = "2.1.0")
     {
         return test::errorOf([&] { SelfUpdater::install({version, server->https(path), ""}, client, {}, options); });
@@ -60,23 +53,22 @@ protected:
     static inline BundleSignature::PublicKey signer;
     test::TempDir dir;
     CurlHttpClient client{server->caFile()};
-    InstallOptions options{dir / "Applications" / "Lumafold.app", signer, "app.marlo.Lumafold", dir / "tmp",
-                           ::getpid()};
+    InstallOptions options{dir / "Applications/Lumafold.app", signer, "app.marlo.Lumafold", dir / "tmp", ::getpid()};
 };
 
 TEST_F(Install, EachRefusedDownloadOrBundleEndsWithItsError)
 {
-    const std::tuple<std::string, std::string, std::optional<Kind>> cases[] = {
-        {"/file/404/good.zip", "2.1.0", Kind::download},
-        {"/file/204/good.zip", "2.1.0", Kind::download},
-        {"/redirect/302/" + server->http("/file/200/good.zip"), "2.1.0", Kind::download},
-        {"/file/200/garbage.zip", "2.1.0", Kind::unpack},
-        {"/file/200/nested.zip", "2.1.0", Kind::notFound},
-        {"/file/200/other-key.zip", "2.1.0", Kind::badSignature},
-        {"/file/200/v2.1.zip", "2.1.0", Kind::wrongApp},
+    const std::pair<std::string, Kind> cases[] = {
+        {"/file/404/good.zip", Kind::download},
+        {"/file/204/good.zip", Kind::download},
+        {"/redirect/302/" + server->http("/file/200/good.zip"), Kind::download},
+        {"/file/200/garbage.zip", Kind::unpack},
+        {"/file/200/nested.zip", Kind::notFound},
+        {"/file/200/other-key.zip", Kind::badSignature},
+        {"/file/200/v2.1.zip", Kind::wrongApp},
     };
-    for (const auto& [path, version, expected] : cases) {
-        EXPECT_EQ(install(path, version), expected) << path;
+    for (const auto& [path, expected] : cases) {
+        EXPECT_EQ(install(path), expected) << path;
         EXPECT_TRUE(expected != Kind::download || fs::is_empty(work()));
     }
     std::stop_source stop;
@@ -95,31 +87,28 @@ TEST_F(Install, AnUnreplaceableBundleIsRefusedBeforeAnyDownload)
     }
 }
 
-// The second installation starts over in a new, private work folder (the first leaves a link
-// planted at its name untouched), and its script swaps the bundle once the program has exited.
+// The second installation starts over in a new private work folder, leaving a link planted at
+// its name untouched, and its script swaps the bundle once the program has exited.
 TEST_F(Install, ASuccessfulInstallationStartsTheNewVersionAfterTheProgramExits)
 {
     const test::ScopedEnvironmentVariable marker("LUMAFOLD_TEST_MARKER", (dir / "marker").string());
-    const char* sleep[] = {"sleep", "60", nullptr};
-    ASSERT_EQ(::posix_spawn(&options.pid, "/bin/sleep", nullptr, nullptr, const_cast<char**>(sleep), environ), 0);
-    fs::create_directories(dir / "planted" / "kept");
+    const std::string old = BundleSignature::manifestOf(*options.bundle);
+    options.pid = test::spawn({"/bin/sleep", "60"});
+    fs::create_directories(dir / "planted/kept");
     fs::create_directories(dir / "tmp");
     fs::create_directory_symlink(dir / "planted", work());
     EXPECT_EQ(install("/file/200/nested.zip"), Kind::notFound);
     EXPECT_EQ(install("/file/200/good.zip"), std::nullopt);
-    EXPECT_TRUE(fs::exists(dir / "planted" / "kept"));
-    struct stat work = {};
-    ASSERT_EQ(::lstat(this->work().c_str(), &work), 0);
-    EXPECT_EQ(work.st_mode & 07777, 0700u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(this->work() / "unpacked"), {}), 1);
-    EXPECT_TRUE(fs::exists(this->work() / "unpacked" / "Lumafold.app"));
+    struct stat status = {};
+    EXPECT_TRUE(::lstat(work().c_str(), &status) == 0 && (status.st_mode & 07777) == 0700);
+    EXPECT_TRUE(fs::exists(dir / "planted/kept"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(work() / "unpacked"), {}), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(fs::exists(dir / "marker"));
+    EXPECT_EQ(BundleSignature::manifestOf(*options.bundle), old);
     ::kill(options.pid, SIGTERM);
     ::waitpid(options.pid, nullptr, 0);
-    for (int i = 0; i < 500 && !fs::exists(dir / "marker"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    const auto started = test::readFile(dir / "marker");
-    EXPECT_EQ(std::string(started.begin(), started.end()), "2.1.0\n");
+    EXPECT_EQ(test::startedVersion(dir / "marker"), "2.1.0\n");
 }
 
 } // namespace

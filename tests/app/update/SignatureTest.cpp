@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "UpdateTestSupport.h"
-#include "support/TempDir.h"
 #include "update/BundleSignature.h"
 #include "update/SelfUpdater.h"
 
@@ -14,67 +13,56 @@ namespace {
 namespace fs = std::filesystem;
 using Kind = UpdateError::Kind;
 
-// Signed by the release tool, so that the tool and the verifier are shown to agree.
-class Signature : public ::testing::Test
+// Each case changes a copy of a bundle signed by the release tool, so that the tool and the
+// verifier are shown to agree.
+TEST(Signature, AnyChangeToTheBundleOrAnotherKeyIsABadSignature)
 {
-protected:
-    void SetUp() override
-    {
-        test::makeBundle(app, "2.1.0");
-        test::writeFile(dir / "key.pem", key);
-        const std::string sign =
-            LUMAFOLD_SIGN_BUNDLE_PROGRAM " '" + app.string() + "' '" + dir.path().string() + "/key.pem' >/dev/null";
-        ASSERT_EQ(std::system(sign.c_str()), 0);
-    }
-    std::optional<Kind> verifyCopy(const std::function<void(const fs::path&)>& change, const std::string& signer)
-    {
-        const fs::path copy = dir / ("copy" + std::to_string(++copies));
-        fs::copy(app, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-        change(copy);
-        return test::errorOf([&] { BundleSignature::verify(copy, BundleSignature::publicKeyOf(signer)); });
-    }
-
     test::TempDir dir;
-    fs::path app = dir / "Lumafold.app";
-    std::string key = test::newPrivateKey();
-    int copies = 0;
-};
-
-TEST_F(Signature, AnyChangeToTheBundleOrAnotherKeyIsABadSignature)
-{
-    const auto same = [](const fs::path&) {
+    const std::string key = test::newPrivateKey(dir / "key.pem");
+    test::makeBundle(dir / "app", "2.1.0");
+    ASSERT_EQ(std::system(("'" LUMAFOLD_SIGN_BUNDLE_PROGRAM "' " + (dir / "app").string() + " " +
+                           (dir / "key.pem").string() + " >/dev/null")
+                              .c_str()),
+              0);
+    const auto resign = [&](const fs::path& sig) {
+        std::system((OPENSSL_EXECUTABLE " pkeyutl -sign -rawin -inkey " + (dir / "key.pem").string() + " -in " +
+                     (sig / "Manifest").string() + " -out " + (sig / "Signature").string())
+                        .c_str());
     };
-    EXPECT_EQ(verifyCopy(same, key), std::nullopt);
-    EXPECT_EQ(verifyCopy(same, test::newPrivateKey()), Kind::badSignature);
-    const std::function<void(const fs::path&)> changes[] = {
-        [](const fs::path& b) { test::writeFile(b / "Contents/lib/libpages.so.1", "library 2.1.1"); },
-        [](const fs::path& b) { test::writeFile(b / "Contents/lib/extra", ""); },
-        [](const fs::path& b) { fs::create_directory(b / "Contents/lib/extra"); },
-        [](const fs::path& b) { fs::remove(b / "Contents/lib/libpages.so.1"); },
-        [](const fs::path& b) {
-            fs::permissions(b / "Contents/bin/lumafold", fs::perms::owner_exec, fs::perm_options::remove);
-        },
-        [](const fs::path& b) {
-            fs::remove(b / "Contents/lib/libpages.so");
-            fs::create_symlink("../bin/lumafold", b / "Contents/lib/libpages.so");
-        },
-        [](const fs::path& b) { fs::remove_all(b / "Contents/_CodeSignature"); },
-        [](const fs::path& b) { test::writeFile(b / "Contents/_CodeSignature/Signature", "short"); },
-        [&](const fs::path& b) {
-            // A manifest that lists an entry twice, signed by the right key.
-            const std::string manifest = BundleSignature::manifestOf(b);
-            test::writeFile(b / "Contents/_CodeSignature/Manifest",
-                            manifest + manifest.substr(manifest.find('\n') + 1));
-            const std::string sign = OPENSSL_EXECUTABLE " pkeyutl -sign -rawin -inkey '" + dir.path().string() +
-                                     "/key.pem' -in '" + b.string() + "/Contents/_CodeSignature/Manifest' -out '" +
-                                     b.string() + "/Contents/_CodeSignature/Signature'";
-            ASSERT_EQ(std::system(sign.c_str()), 0);
-        },
+    const std::pair<std::function<void(const fs::path&)>, std::optional<Kind>> cases[] = {
+        {[](const fs::path&) {}, std::nullopt},
+        {[](const fs::path& b) { test::writeFile(b / "Contents/bin/lumafold", "changed"); }, Kind::badSignature},
+        {[](const fs::path& b) { test::writeFile(b / "Contents/added", ""); }, Kind::badSignature},
+        {[](const fs::path& b) { fs::create_directory(b / "Contents/added"); }, Kind::badSignature},
+        {[](const fs::path& b) { fs::remove(b / "Contents/Info.plist"); }, Kind::badSignature},
+        {[](const fs::path& b) { fs::permissions(b / "Contents/bin/lumafold", fs::perms::owner_read); },
+         Kind::badSignature},
+        {[](const fs::path& b) {
+             fs::remove(b / "Contents/lumafold"), fs::create_symlink("bin", b / "Contents/lumafold");
+         },
+         Kind::badSignature},
+        {[](const fs::path& b) { fs::remove_all(b / "Contents/_CodeSignature"); }, Kind::badSignature},
+        {[](const fs::path& b) { test::writeFile(b / "Contents/_CodeSignature/Signature", "short"); },
+         Kind::badSignature},
+        {[&](const fs::path& b) {
+             const std::string manifest = BundleSignature::manifestOf(b);
+             test::writeFile(b / "Contents/_CodeSignature/Manifest",
+                             manifest + manifest.substr(manifest.find('\n') + 1));
+             resign(b / "Contents/_CodeSignature");
+         },
+         Kind::badSignature},
     };
-    for (std::size_t i = 0; i < std::size(changes); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(verifyCopy(changes[i], key), Kind::badSignature);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const fs::path copy = dir / std::to_string(i);
+        fs::copy(dir / "app", copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        cases[i].first(copy);
+        EXPECT_EQ(test::errorOf([&] { BundleSignature::verify(copy, BundleSignature::publicKeyOf(key)); }),
+                  cases[i].second)
+            << i;
     }
+    const std::string otherKey = test::newPrivateKey(dir / "other.pem");
+    EXPECT_EQ(test::errorOf([&] { BundleSignature::verify(dir / "app", BundleSignature::publicKeyOf(otherKey)); }),
+              Kind::badSignature);
 }
 
 TEST(Identity, OnlyTheSameIdentifierAndExactlyTheAnnouncedVersion)
@@ -86,9 +74,11 @@ TEST(Identity, OnlyTheSameIdentifierAndExactlyTheAnnouncedVersion)
         {"app.marlo.lumafold", "2.1.0", Kind::wrongApp},
     };
     for (const auto& [identifier, version, expected] : cases) {
-        const fs::path app = dir / (identifier + version + ".app");
-        test::makeBundle(app, version, identifier);
-        EXPECT_EQ(test::errorOf([&] { SelfUpdater::verifyIdentity(app, "2.1.0", "app.marlo.Lumafold"); }), expected)
+        test::makeBundle(dir / (identifier + version), version, identifier);
+        EXPECT_EQ(test::errorOf([&] {
+                      SelfUpdater::verifyIdentity(dir / (identifier + version), "2.1.0", "app.marlo.Lumafold");
+                  }),
+                  expected)
             << identifier << " " << version;
     }
     EXPECT_EQ(test::errorOf([&] { SelfUpdater::verifyIdentity(dir.path(), "2.1.0", "app.marlo.Lumafold"); }),

@@ -3,12 +3,11 @@
 
 #include "lumafold/update/Updater.h"
 #include "model/BundleInfo.h"
+#include "update/SelfUpdater.h"
 
 #include <QFutureWatcher>
 #include <QSettings>
 #include <QtConcurrent/QtConcurrentRun>
-
-#include <stdexcept>
 
 namespace lumafold {
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "ModelTestSupport.h"
-#include "support/ManifestServer.h"
+#include "support/LoopbackServer.h"
 #include "support/ScopedEnvironment.h"
 
 #include <QSignalSpy>
@@ -15,7 +15,7 @@ const QString promptText = "A new version of Marlo Lumafold is available";
 class UpdatesTest : public ModelTest
 {
 protected:
-    static void SetUpTestSuite() { server = std::make_unique<ManifestServer>(); }
+    static void SetUpTestSuite() { server = std::make_unique<LoopbackServer>(); }
     static void TearDownTestSuite() { server.reset(); }
     void SetUp() override { QSettings("Marlo", "Lumafold").clear(); }
 
@@ -48,7 +48,7 @@ protected:
         return QSettings("Marlo", "Lumafold").value(AppModel::updatePromptedVersionKey).toString();
     }
 
-    static inline std::unique_ptr<ManifestServer> server;
+    static inline std::unique_ptr<LoopbackServer> server;
     std::atomic<int> sessions = 0;
     std::vector<UpdateInfo> installed;
     bool installFails = false;

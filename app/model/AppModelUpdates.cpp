@@ -26,8 +26,8 @@ AppModel::UpdateSetup AppModel::UpdateSetup::standard()
             .runningVersion = BundleInfo::runningVersion(),
             .session = [] { return std::make_unique<CurlHttpClient>(); },
             .install =
-                [](const UpdateInfo&, HttpClient&, std::stop_token) {
-                    throw std::runtime_error("this build cannot install updates");
+                [](const UpdateInfo& update, HttpClient& session, std::stop_token stop) {
+                    SelfUpdater::install(update, session, std::move(stop));
                 }};
 }
 

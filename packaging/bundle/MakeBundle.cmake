@@ -4,7 +4,7 @@
 # programs find the libraries through their run path $ORIGIN/../lib.
 #
 # cmake -DBUNDLE=... -DZIP=... -DPROGRAMS=a;b -DPLUGINS=type/path;... -DINFO_PLIST=... -DQT_CONF=...
-#       -DBASE_LIBRARIES=... -DOBJDUMP=... -P MakeBundle.cmake
+#       -DBASE_LIBRARIES=... -DOBJDUMP=... -DSTRIP=... [-DSIGN_TOOL=... -DSIGNING_KEY=...] -P MakeBundle.cmake
 cmake_minimum_required(VERSION 3.25)
 
 # The finished bundle replaces the old one only once it is complete.
@@ -13,6 +13,11 @@ file(REMOVE_RECURSE "${staging}")
 set(contents "${staging}/Contents")
 file(MAKE_DIRECTORY "${contents}/bin" "${contents}/lib" "${contents}/plugins")
 file(COPY ${PROGRAMS} DESTINATION "${contents}/bin")
+# The debugging information stays in the build; the programs shrink to a fraction.
+foreach(program IN LISTS PROGRAMS)
+    get_filename_component(name "${program}" NAME)
+    execute_process(COMMAND "${STRIP}" --strip-debug "${contents}/bin/${name}" COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
 file(COPY_FILE "${INFO_PLIST}" "${contents}/Info.plist")
 file(COPY_FILE "${QT_CONF}" "${contents}/bin/qt.conf")
 
@@ -46,6 +51,11 @@ foreach(library IN LISTS libraries)
         file(COPY_FILE "${real}" "${contents}/lib/${name}")
     endif()
 endforeach()
+
+# Signed last: the signature covers every other file.
+if(SIGNING_KEY)
+    execute_process(COMMAND "${SIGN_TOOL}" "${staging}" "${SIGNING_KEY}" COMMAND_ERROR_IS_FATAL ANY)
+endif()
 
 file(REMOVE_RECURSE "${BUNDLE}")
 file(RENAME "${staging}" "${BUNDLE}")

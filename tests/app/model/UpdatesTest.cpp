@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "ModelTestSupport.h"
+#include "app/update/UpdateTestSupport.h"
+#include "model/BundleInfo.h"
 #include "support/LoopbackServer.h"
 #include "support/ScopedEnvironment.h"
+#include "update/SelfUpdater.h"
 
 #include <QSignalSpy>
+
+#include <signal.h>
+#include <sys/wait.h>
 
 namespace lumafold::test {
 namespace {
@@ -117,6 +123,7 @@ TEST_F(UpdatesTest, AnswersToThePrompt)
         EXPECT_TRUE(m->availableUpdate().has_value());
     }
     // While installing, nothing offers or checks again.
+    sessions = 0;
     auto m = start("2.0", "");
     m->setAvailableUpdate(UpdateInfo{"3", "https://e.com/a.zip", ""});
     m->setIsUpdating(true);
@@ -147,6 +154,39 @@ TEST_F(UpdatesTest, TheManualCheckIgnoresPuttingOffAndReportsBeingUpToDate)
         }
     }
     EXPECT_EQ(sessions, 2);
+}
+
+// From "Check for Updates…" to the new version running: a signed release from the loopback server
+// takes the place of a bundle of version 2.0 once its program (a stand-in process) has exited.
+TEST_F(UpdatesTest, AnAcceptedUpdateReplacesTheBundleAndStartsTheNewVersion)
+{
+    const ScopedEnvironmentVariable marker("LUMAFOLD_TEST_MARKER", (dir / "marker").string());
+    const std::string key = newPrivateKey(dir / "key.pem");
+    makeBundle(dir / "release/Lumafold.app", "2.1.0");
+    BundleSignature::sign(dir / "release/Lumafold.app", key);
+    zipFolder(dir / "release/Lumafold.app", server->folder() / "release.zip");
+    writeFile(server->folder() / "latest.json",
+              R"({"version": "2.1.0", "url": ")" + server->https("/file/200/release.zip") + "\"}");
+    const InstallOptions options{dir / "Applications/Lumafold.app", BundleSignature::publicKeyOf(key),
+                                 "app.marlo.Lumafold", dir / "tmp", spawn({"/bin/sleep", "60"})};
+    makeBundle(*options.bundle, "2.0");
+
+    const ScopedEnvironmentVariable noAutomaticCheck("DISABLE_AUTO_UPDATE", "");
+    AppModel m(dialogs, assembler.function(),
+               {QString::fromStdString(server->https("/file/200/latest.json")), "2.0",
+                [] { return std::make_unique<CurlHttpClient>(server->caFile()); },
+                [options](const UpdateInfo& update, HttpClient& session, std::stop_token stop) {
+                    SelfUpdater::install(update, session, std::move(stop), options);
+                }});
+    QSignalSpy quit(&m, &AppModel::terminationRequested);
+    dialogs.alertAnswers = {0};
+    m.checkForUpdatesManually();
+    EXPECT_TRUE(quit.wait(60'000));
+    ::kill(options.pid, SIGTERM);
+    ::waitpid(options.pid, nullptr, 0);
+    EXPECT_EQ(startedVersion(dir / "marker"), "2.1.0\n");
+    EXPECT_EQ(BundleInfo::shortVersion(QString::fromStdString((*options.bundle / "Contents/Info.plist").string())),
+              "2.1.0");
 }
 
 } // namespace

@@ -16,7 +16,6 @@
 #include <QThreadPool>
 
 #include <atomic>
-#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -33,7 +32,7 @@ public:
     std::vector<FolderChoice> folderQuestions;
     std::vector<QList<QUrl>> revealed;
     std::vector<Alert> alerts;
-    std::deque<int> alertAnswers; // then -1, closed without a button
+    int alertAnswer = -1; // closed without a button
 
     QList<QUrl> chooseFiles(const FileChoice& choice) override
     {
@@ -48,12 +47,7 @@ public:
     int alert(const Alert& alert) override
     {
         alerts.push_back(alert);
-        if (alertAnswers.empty()) {
-            return -1;
-        }
-        const int answer = alertAnswers.front();
-        alertAnswers.pop_front();
-        return answer;
+        return alertAnswer;
     }
     void revealInFileManager(const QList<QUrl>& files) override { revealed.push_back(files); }
     void openUrl(const QUrl&) override {}

@@ -9,7 +9,7 @@
 
 namespace lumafold::test {
 
-// loopback_server.py on 127.0.0.1 (see there for its paths): an HTTP and an HTTPS listener with
+// tests/core/update/manifest_server.py on 127.0.0.1 (see there for its paths): an HTTP and an HTTPS listener with
 // their own certificate, and a port that never answers. Stops with this object.
 class LoopbackServer
 {

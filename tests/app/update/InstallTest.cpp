@@ -43,9 +43,9 @@ protected:
     static void TearDownTestSuite() { server.reset(); }
 
     void SetUp() override { test::makeBundle(*options.bundle, "2.0"); }
-    std::optional<Kind> install(const std::string& path, const std::string& version = "2.1.0")
+    std::optional<Kind> install(const std::string& path)
     {
-        return test::errorOf([&] { SelfUpdater::install({version, server->https(path), ""}, client, {}, options); });
+        return test::errorOf([&] { SelfUpdater::install({"2.1.0", server->https(path), ""}, client, {}, options); });
     }
     fs::path work() const { return dir / "tmp" / ("marlo-update-" + std::to_string(options.pid)); }
 
@@ -109,6 +109,8 @@ TEST_F(Install, ASuccessfulInstallationStartsTheNewVersionAfterTheProgramExits)
     ::kill(options.pid, SIGTERM);
     ::waitpid(options.pid, nullptr, 0);
     EXPECT_EQ(test::startedVersion(dir / "marker"), "2.1.0\n");
+    EXPECT_EQ(BundleSignature::manifestOf(*options.bundle),
+              BundleSignature::manifestOf(work() / "unpacked/Lumafold.app"));
 }
 
 } // namespace

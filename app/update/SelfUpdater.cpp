@@ -121,8 +121,8 @@ if rm -rf -- "$2.bak" "$2.new" && cp -a -- "$1" "$2.new"; then
         ;;
     esac
 else
-    # cp may have left a half-copied bundle behind (a full disk, say). Clear it before
-    # starting, or the next swap may take it for a complete one; "$2" was never touched.
+    # cp may have left a half-copied bundle behind (a full disk, say). Clear it; it was never
+    # moved into place, so "$2", untouched, is the program that starts.
     rm -rf -- "$2.new"
 fi
 "$2/Contents/bin/lumafold" </dev/null >/dev/null 2>&1 &)";

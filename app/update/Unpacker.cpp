@@ -7,8 +7,8 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <memory>
-#include <string_view>
 
 namespace lumafold {
 

@@ -1,14 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "UpdateTestSupport.h"
-#include "support/ScopedEnvironment.h"
-#include "update/BundleSignature.h"
-#include "update/SelfUpdater.h"
-
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-
-#include <functional>
 
 namespace lumafold {
 namespace {
@@ -31,10 +22,10 @@ protected:
     // which bundle is then in place ("broken" for neither) and what the script left beside it.
     std::pair<std::string, std::size_t> run(const std::function<void()>& prepare)
     {
-        for (const fs::path& leftover :
-             {dir / "bin", dest, fs::path(dest.string() + ".new"), fs::path(dest.string() + ".bak")}) {
-            fs::remove_all(leftover);
+        for (const char* suffix : {"", ".new", ".bak"}) {
+            fs::remove_all(dest.string() + suffix);
         }
+        fs::remove_all(dir / "bin");
         test::makeBundle(dest, "2.0");
         prepare();
         const std::string old = BundleSignature::manifestOf(dest);

@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
+#include "lumafold/LumafoldError.h"
+#include "support/LoopbackServer.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
-#include "update/UpdateError.h"
+#include "update/BundleSignature.h"
+#include "update/SelfUpdater.h"
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
-#include <unistd.h>
+#include <sys/wait.h>
 
 #include <chrono>
-#include <optional>
+#include <functional>
 #include <thread>
 
 namespace lumafold::test {
@@ -42,7 +47,6 @@ inline void writeZip(const std::filesystem::path& zip, const std::vector<ZipEntr
         archive_entry* entry = archive_entry_new();
         archive_entry_set_pathname(entry, path.c_str());
         archive_entry_set_filetype(entry, type);
-        archive_entry_set_perm(entry, 0755);
         archive_entry_set_symlink(entry, type == AE_IFLNK ? content.c_str() : nullptr);
         archive_entry_set_size(entry, type == AE_IFREG ? static_cast<la_int64_t>(content.size()) : 0);
         archive_write_header(writer, entry);

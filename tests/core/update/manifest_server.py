@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: AGPL-3.0-or-later
 """Loopback HTTP and HTTPS server for the update tests.
 
-Usage: loopback_server.py FOLDER OPENSSL. Makes a certificate for 127.0.0.1 in FOLDER/cert.pem, writes
+Usage: manifest_server.py FOLDER OPENSSL. Makes a certificate for 127.0.0.1 in FOLDER/cert.pem, writes
 its ports to FOLDER/ports.json ({"http": .., "https": .., "silent": ..}) once it listens, and
 serves until its standard input closes, so it never outlives the test process that started it.
 

@@ -96,6 +96,7 @@ struct QtApplication : ::testing::Environment
 {
     void SetUp() override
     {
+        ::setenv("DISABLE_AUTO_UPDATE", "1", 1); // models ask the maker's server only where a test says so
         app.emplace(argc, argv);
         // The user's own settings are never read or written.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings.path()));

@@ -18,7 +18,6 @@ class UpdatesTest : public ModelTest
 {
 protected:
     static void SetUpTestSuite() { server = std::make_unique<LoopbackServer>(); }
-    static void TearDownTestSuite() { server.reset(); }
 
     std::unique_ptr<AppModel> start(const char* version, std::optional<std::string> disable = "",
                                     AppModel::Installer install = {}, const char* manifest = "/manifest/200")
@@ -36,10 +35,6 @@ protected:
             QThreadPool::globalInstance()->waitForDone();
             QTest::qWait(10);
         }
-    }
-    static QVariant promptedVersion()
-    {
-        return QSettings("Marlo", "Lumafold").value(AppModel::updatePromptedVersionKey);
     }
 
     static inline std::unique_ptr<LoopbackServer> server;
@@ -76,10 +71,9 @@ TEST_F(UpdatesTest, LaterRemembersTheVersionAndUpdateNowInstallsThenQuitsOrRepor
         QSettings("Marlo", "Lumafold").clear();
         dialogs.alerts.clear();
         dialogs.alertAnswer = answer;
-        std::vector<UpdateInfo> installed;
-        const auto m = start("2.0", std::nullopt, [&, fails = fails](const UpdateInfo& update, auto&, auto) {
-            installed.push_back(update);
-            if (fails) {
+        int installs = 0;
+        const auto m = start("2.0", std::nullopt, [&, fails = fails](auto&, auto&, auto) {
+            if (++installs && fails) {
                 throw std::runtime_error("refused");
             }
         });
@@ -89,8 +83,8 @@ TEST_F(UpdatesTest, LaterRemembersTheVersionAndUpdateNowInstallsThenQuitsOrRepor
         EXPECT_EQ(dialogs.alerts[0].informativeText,
                   "Version 2.1.0 is ready. The app will update itself and relaunch.");
         EXPECT_EQ(dialogs.alerts[0].buttons, (QStringList{"Update Now", "Later"}));
-        EXPECT_EQ(promptedVersion(), remembered);
-        EXPECT_EQ(installed, answer ? std::vector<UpdateInfo>{} : std::vector{*m->availableUpdate()});
+        EXPECT_EQ(QSettings("Marlo", "Lumafold").value(AppModel::updatePromptedVersionKey), remembered);
+        EXPECT_EQ(installs, answer == 0 ? 1 : 0);
         EXPECT_EQ(m->isUpdating(), answer == 0 && !fails);
         EXPECT_EQ(quit.count(), answer == 0 && !fails ? 1 : 0);
         EXPECT_EQ(m->errorMessage(), error);

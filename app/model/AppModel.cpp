@@ -2,7 +2,6 @@
 #include "model/AppModel.h"
 
 #include "lumafold/LumafoldEngine.h"
-#include "model/BundleInfo.h"
 
 #include <algorithm>
 
@@ -14,8 +13,12 @@ AppModel::AppModel(Dialogs& dialogs, QObject* parent) : AppModel(dialogs, Assemb
 {}
 
 AppModel::AppModel(Dialogs& dialogs, Assembler assembler, QObject* parent)
-    : QObject(parent), m_dialogs(dialogs), m_assembler(std::move(assembler)), m_version(BundleInfo::runningVersion()),
-      m_outputName(defaultOutputName)
+    : AppModel(dialogs, std::move(assembler), UpdateSetup::standard(), parent)
+{}
+
+AppModel::AppModel(Dialogs& dialogs, Assembler assembler, UpdateSetup updates, QObject* parent)
+    : QObject(parent), m_dialogs(dialogs), m_assembler(std::move(assembler)), m_updates(std::move(updates)),
+      m_version(m_updates.runningVersion), m_outputName(defaultOutputName)
 {
     if (qEnvironmentVariableIsSet("MARLO_UI_TEST_OUTPUT_DIR")) {
         // Relative paths, the empty one included, name folders below the working directory.
@@ -40,9 +43,16 @@ AppModel::AppModel(Dialogs& dialogs, Assembler assembler, QObject* parent)
         QMetaObject::invokeMethod(
             this, [this, inputs] { add(inputs); }, Qt::QueuedConnection);
     }
+
+    if (!qEnvironmentVariableIsSet("DISABLE_AUTO_UPDATE")) {
+        checkForUpdate();
+    }
 }
 
-AppModel::~AppModel() = default;
+AppModel::~AppModel()
+{
+    m_installStop.request_stop();
+}
 
 QUrl AppModel::feedbackURL() const
 {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "lumafold/PageModel.h"
+#include "lumafold/update/HttpClient.h"
 #include "lumafold/update/UpdateInfo.h"
 #include "model/Dialogs.h"
 #include "model/PageItem.h"
@@ -62,14 +63,33 @@ public:
     // What the preview and the single-file export call to put pages together; the engine's
     // assemble unless a test replaces it.
     using Assembler = std::function<PagesResult(const std::vector<PageDescriptor>&, bool, std::stop_token)>;
+    // Downloads, checks and hands over an update; throws when it cannot. Runs off the main thread.
+    using Installer = std::function<void(const UpdateInfo&, HttpClient&, std::stop_token)>;
+
+    // Which program this is, where it asks for updates and how it installs one; tests point it at
+    // a loopback server and a fake installer.
+    struct UpdateSetup
+    {
+        QString manifestURL;
+        QString runningVersion;
+        // One client per background job: a client serves one thread at a time.
+        std::function<std::unique_ptr<HttpClient>()> session;
+        Installer install;
+
+        // The maker's manifest, the running bundle's version, the system's certificates.
+        static UpdateSetup standard();
+    };
 
     static inline const QString defaultOutputName = QStringLiteral("Combined-pages");
     static constexpr int undoLimit = 50;
     static constexpr int previewDelayMs = 350;
+    static inline const QString updatePromptedVersionKey = QStringLiteral("marlo.lumafold.updatePromptedVersion");
 
     // `dialogs` must outlive the model.
     explicit AppModel(Dialogs& dialogs, QObject* parent = nullptr);
     AppModel(Dialogs& dialogs, Assembler assembler, QObject* parent = nullptr);
+    // Starts the automatic update check unless DISABLE_AUTO_UPDATE is set.
+    AppModel(Dialogs& dialogs, Assembler assembler, UpdateSetup updates, QObject* parent = nullptr);
     ~AppModel() override;
 
     QUrl feedbackURL() const;
@@ -149,6 +169,12 @@ public:
     void resetToDefaults();
     void cancelExport();
 
+    // Updates. Checks and installations run in the background; a check's outcome is applied only
+    // while the model exists.
+    void checkForUpdate();
+    void checkForUpdatesManually();
+    void promptForUpdate();
+
 signals:
     // Paired notices of structural changes of `pages`, for item-model adapters. Positions are
     // those before the change for "about to", after it for the done signal. A move names the
@@ -187,6 +213,9 @@ signals:
     void isCheckingForUpdateChanged();
     void undoStackChanged();
     void redoStackChanged();
+    // An update has been handed over: the application should quit, through its quit guard, so
+    // that the new version can take its place.
+    void terminationRequested();
 
 private:
     struct PreviewRequest;
@@ -216,9 +245,13 @@ private:
     void cancelPendingPreview();
     void startPreviewAssembly();
     void runExport(ExportRequest request);
+    static const QString& updateManifest();
+    void runUpdateCheck(std::function<void(const std::optional<UpdateInfo>&)> apply);
+    void runInstall(const UpdateInfo& update);
 
     Dialogs& m_dialogs;
     Assembler m_assembler;
+    UpdateSetup m_updates;
     ThumbnailStore m_thumbnails;
     QString m_version;
 
@@ -249,6 +282,8 @@ private:
     QTimer m_previewTimer;
     std::shared_ptr<const PreviewRequest> m_previewRequest;
     std::optional<std::stop_source> m_exportStop;
+    // Asked to stop when the model goes, so that a quit during a download ends it.
+    std::stop_source m_installStop;
 };
 
 } // namespace lumafold

@@ -10,7 +10,7 @@
 
 namespace lumafold::BundleInfo {
 
-std::optional<QString> shortVersion(const QString& plistPath)
+std::optional<QString> stringEntry(const QString& plistPath, const QString& key)
 {
     QFile file(plistPath);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -41,11 +41,16 @@ std::optional<QString> shortVersion(const QString& plistPath)
             return xml.hasError() ? std::nullopt : std::optional<QString>(text);
         }
         if (xml.name() == QLatin1String("key")) {
-            valueFollows = xml.readElementText() == QLatin1String("CFBundleShortVersionString");
+            valueFollows = xml.readElementText() == key;
             --depth; // readElementText consumed the end of the element
         }
     }
     return std::nullopt;
+}
+
+std::optional<QString> shortVersion(const QString& plistPath)
+{
+    return stringEntry(plistPath, QStringLiteral("CFBundleShortVersionString"));
 }
 
 QString runningVersion()

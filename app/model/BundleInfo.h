@@ -7,8 +7,11 @@
 
 namespace lumafold::BundleInfo {
 
-// The "CFBundleShortVersionString" of the property list at `plistPath`, when that key is present
-// in its top dictionary and holds text.
+// The text under `key` in the top dictionary of the property list at `plistPath`, when the key is
+// present there and holds text.
+std::optional<QString> stringEntry(const QString& plistPath, const QString& key);
+
+// Its "CFBundleShortVersionString".
 std::optional<QString> shortVersion(const QString& plistPath);
 
 // The running program's version, the one answer to "which version is this": the bundle's value

@@ -32,6 +32,8 @@ MainWindow::MainWindow(AppModel& model, LumafoldDelegate& delegate, Dialogs& dia
         connect(&model, signal, this, &MainWindow::refreshCommands);
     }
     refreshCommands();
+    // Closing the last window quits, after the quit guard's say.
+    connect(&model, &AppModel::terminationRequested, this, &QWidget::close);
     // Room for each pane at its ideal width.
     resize(1360, 820);
 }
@@ -91,9 +93,10 @@ void MainWindow::buildHelpMenu()
     help->addSeparator();
     QAction* feedback = addAction(help, QStringLiteral("actionFeedback"), tr("Lumafold Feedback…"));
     connect(feedback, &QAction::triggered, this, [this] { m_dialogs.openUrl(m_model.feedbackURL()); });
-    // Update checks arrive with the updater; until then the items are there and do nothing.
     m_update = addAction(help, QStringLiteral("actionUpdate"), {});
-    addAction(help, QStringLiteral("actionCheckForUpdates"), tr("Check for Updates…"));
+    connect(m_update, &QAction::triggered, &m_model, &AppModel::promptForUpdate);
+    QAction* check = addAction(help, QStringLiteral("actionCheckForUpdates"), tr("Check for Updates…"));
+    connect(check, &QAction::triggered, &m_model, &AppModel::checkForUpdatesManually);
     help->addSeparator();
     QAction* about = addAction(help, QStringLiteral("actionAbout"), tr("About Lumafold"));
     connect(about, &QAction::triggered, this, &MainWindow::showAbout);

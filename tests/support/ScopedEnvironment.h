@@ -7,16 +7,21 @@
 
 namespace lumafold::test {
 
-// Sets an environment variable while it lives; the previous value, or its absence, comes back.
+// Sets (or, given nothing, removes) an environment variable while it lives; the previous value, or
+// its absence, comes back.
 class ScopedEnvironmentVariable
 {
 public:
-    ScopedEnvironmentVariable(const char* name, const std::string& value) : m_name(name)
+    ScopedEnvironmentVariable(const char* name, const std::optional<std::string>& value) : m_name(name)
     {
         if (const char* previous = std::getenv(name)) {
             m_previous = previous;
         }
-        ::setenv(name, value.c_str(), 1);
+        if (value) {
+            ::setenv(name, value->c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
     }
     ~ScopedEnvironmentVariable()
     {

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QImage>
+#include <QSettings>
 #include <QTest>
 #include <QThreadPool>
 
@@ -30,6 +31,8 @@ public:
     std::vector<FileChoice> fileQuestions;
     std::vector<FolderChoice> folderQuestions;
     std::vector<QList<QUrl>> revealed;
+    std::vector<Alert> alerts;
+    int alertAnswer = -1; // closed without a button
 
     QList<QUrl> chooseFiles(const FileChoice& choice) override
     {
@@ -41,7 +44,11 @@ public:
         folderQuestions.push_back(choice);
         return std::exchange(folderAnswer, std::nullopt);
     }
-    int alert(const Alert&) override { return -1; }
+    int alert(const Alert& alert) override
+    {
+        alerts.push_back(alert);
+        return alertAnswer;
+    }
     void revealInFileManager(const QList<QUrl>& files) override { revealed.push_back(files); }
     void openUrl(const QUrl&) override {}
 };
@@ -87,7 +94,13 @@ private:
 // gtest_main owns main(), so the application lives in a global environment.
 struct QtApplication : ::testing::Environment
 {
-    void SetUp() override { app.emplace(argc, argv); }
+    void SetUp() override
+    {
+        ::setenv("DISABLE_AUTO_UPDATE", "1", 1); // models ask the maker's server only where a test says so
+        app.emplace(argc, argv);
+        // The user's own settings are never read or written.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings.path()));
+    }
     void TearDown() override
     {
         QThreadPool::globalInstance()->waitForDone();
@@ -96,6 +109,7 @@ struct QtApplication : ::testing::Environment
     int argc = 1;
     char* argv[2] = {const_cast<char*>("model_tests"), nullptr};
     std::optional<QCoreApplication> app;
+    TempDir settings;
 };
 inline auto* const application = ::testing::AddGlobalTestEnvironment(new QtApplication);
 

@@ -66,13 +66,13 @@ TEST_F(ShellTest, QuittingAsksOnlyWhileExportingAndStopsOnlyWhenTold)
 {
     model.setIsExporting(true);
     dialogs.alertAnswer = 0;
-    action("actionQuit")->trigger();
+    emit model.terminationRequested(); // as after an installed update
     EXPECT_TRUE(window.isVisible());
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts.front().text, "PDF export is still in progress");
     EXPECT_EQ(dialogs.alerts.front().buttons, (QStringList{"Continue Exporting", "Stop and Quit"}));
     dialogs.alertAnswer = 1;
-    window.close();
+    action("actionQuit")->trigger();
     EXPECT_FALSE(window.isVisible());
     window.show();
     model.setIsExporting(false);

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include <cstdlib>
 #include <optional>
 
 namespace lumafold::test {
@@ -13,7 +14,11 @@ namespace lumafold::test {
 // test file of the executable.
 struct WidgetApplication : ::testing::Environment
 {
-    void SetUp() override { app.emplace(argc, argv); }
+    void SetUp() override
+    {
+        ::setenv("DISABLE_AUTO_UPDATE", "1", 1); // the window's model never asks the maker's server
+        app.emplace(argc, argv);
+    }
     void TearDown() override { app.reset(); }
     int argc = 1;
     char* argv[2] = {const_cast<char*>("ui_tests"), nullptr};

@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "lumafold/update/Updater.h"
 #include "lumafold/update/HttpClient.h"
-#include "support/TempDir.h"
+#include "support/LoopbackServer.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
-#include <cstdio>
-#include <fstream>
-#include <thread>
+#include <memory>
 
 namespace lumafold {
 
@@ -89,40 +86,24 @@ TEST(ParseManifest, DeeplyNestedInputIsRejectedWithoutCrashing)
               (UpdateInfo{"2", "https://e.com/a", ""}));
 }
 
-// The check against manifest_server.py on loopback: an HTTP and an HTTPS listener, and a port
-// that accepts connections but never answers.
+// The check against the loopback server.
 class UpdateCheck : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        setenv("no_proxy", "127.0.0.1,localhost", 1); // a proxy from the environment must not be asked
-        folder = std::make_unique<test::TempDir>();
-        const std::string command = "exec " PYTHON3_EXECUTABLE " " MANIFEST_SERVER_SCRIPT " " +
-                                    folder->path().string() + " " OPENSSL_EXECUTABLE;
-        server = popen(command.c_str(), "w"); // the server stops when its input closes
-        for (int i = 0; i < 2000 && !std::filesystem::exists(*folder / "ports.json"); ++i) {
-            std::this_thread::sleep_for(10ms);
-        }
-        ports = nlohmann::json::parse(std::ifstream(*folder / "ports.json"));
-        client = std::make_unique<CurlHttpClient>(caFile());
+        server = std::make_unique<test::LoopbackServer>();
+        client = std::make_unique<CurlHttpClient>(server->caFile());
     }
-    static void TearDownTestSuite()
-    {
-        pclose(server);
-        folder.reset();
-    }
-    static std::string caFile() { return (*folder / "cert.pem").string(); }
+    static void TearDownTestSuite() { server.reset(); }
     static std::string url(const char* scheme, const char* listener, const std::string& path)
     {
-        return scheme + std::string("://127.0.0.1:") + std::to_string(ports[listener].get<int>()) + path;
+        return server->url(scheme, listener, path);
     }
-    static std::string http(const std::string& path) { return url("http", "http", path); }
-    static std::string https(const std::string& path) { return url("https", "https", path); }
+    static std::string http(const std::string& path) { return server->http(path); }
+    static std::string https(const std::string& path) { return server->https(path); }
 
-    static inline std::unique_ptr<test::TempDir> folder;
-    static inline FILE* server = nullptr;
-    static inline nlohmann::json ports;
+    static inline std::unique_ptr<test::LoopbackServer> server;
     static inline std::unique_ptr<CurlHttpClient> client;
 };
 

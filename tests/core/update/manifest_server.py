@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: AGPL-3.0-or-later
-"""Loopback HTTP and HTTPS server for the update check tests.
+"""Loopback HTTP and HTTPS server for the update tests.
 
 Usage: manifest_server.py FOLDER OPENSSL. Makes a certificate for 127.0.0.1 in FOLDER/cert.pem, writes
 its ports to FOLDER/ports.json ({"http": .., "https": .., "silent": ..}) once it listens, and
@@ -12,6 +12,7 @@ Paths (the same on both listeners):
   /chain/N/LOCATION              N redirects in a row on this listener, then to LOCATION
   /sized/BYTES[/unannounced]     200 with a manifest of version 9.0 padded to exactly BYTES; when
                                  unannounced, no Content-Length is sent and the close ends the body
+  /file/STATUS/NAME              STATUS with the file FOLDER/NAME as the body (none for 204)
 The "silent" port accepts connections and never answers.
 """
 
@@ -45,6 +46,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif kind == "chain":
             hops = int(number)
             self.redirect(302, rest if hops <= 0 else "/chain/%d/%s" % (hops - 1, rest))
+        elif kind == "file":
+            with open(os.path.join(self.server.folder, os.path.basename(rest)), "rb") as served:
+                self.respond(int(number), served.read(), "application/zip")
         elif kind == "sized":
             body = SIZED_MANIFEST + b" " * (int(number) - len(SIZED_MANIFEST))
             self.send_response(200)
@@ -55,11 +59,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             self.respond(404, b"not found")
 
-    def respond(self, status, body):
+    def respond(self, status, body, content_type="application/json"):
         self.send_response(status)
         has_body = status >= 200 and status not in (204, 304)
         if has_body:
-            self.send_header("Content-Type", "application/json")
+            self.send_header("Content-Type", content_type)
             self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         if has_body:
@@ -97,6 +101,7 @@ def main():
     silent.bind(("127.0.0.1", 0))
     silent.listen(16)
     for server in (plain, secure):
+        server.folder = folder
         threading.Thread(target=server.serve_forever, daemon=True).start()
 
     ports = {"http": plain.server_address[1], "https": secure.server_address[1], "silent": silent.getsockname()[1]}

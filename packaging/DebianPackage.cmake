@@ -52,9 +52,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://marlo.app/lumafold)
 # Qt loads the SVG icon engine as a plugin, which dpkg-shlibdeps cannot see.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, qt6-wayland")
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "PDF page organiser")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "PDF page organiser
-Lumafold puts every page of the PDF files you add into one grid of
+    "Lumafold puts every page of the PDF files you add into one grid of
 thumbnails, where pages are reordered by dragging, turned, duplicated,
 removed, and blank pages inserted. A live preview shows the PDF that comes
 out, which is exported as one file, the selected pages only, or split into

@@ -11,6 +11,7 @@
 #include "ui/MainWindow.h"
 #include "ui/PlatformDialogs.h"
 #include "ui/SingleInstance.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -43,6 +44,9 @@ int showWindow(int argc, char** argv, const std::vector<std::string>& arguments,
     QApplication::setApplicationName(QStringLiteral("Lumafold"));
     QApplication::setApplicationDisplayName(QStringLiteral("Lumafold"));
     QApplication::setDesktopFileName(QStringLiteral("app.marlo.Lumafold"));
+    lumafold::installTranslations(
+        application,
+        QDir(QApplication::applicationDirPath()).filePath(QStringLiteral(LUMAFOLD_TRANSLATIONS_FROM_LIBEXEC)));
 
     QList<QUrl> files;
     for (const auto& file : arguments) {

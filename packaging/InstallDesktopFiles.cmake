@@ -38,8 +38,15 @@ lumafold_install_configured(app.marlo.Lumafold.desktop.in "${datadir}/applicatio
                             "${readable}")
 lumafold_install_configured(app.marlo.Lumafold.service.in "${datadir}/dbus-1/services" app.marlo.Lumafold.service
                             "${readable}")
+if(LUMAFOLD_SYSTEM_PACKAGE)
+    lumafold_install_configured(app.marlo.Lumafold.combine.desktop.in "${datadir}/kio/servicemenus"
+                                app.marlo.Lumafold.combine.desktop "${readable}")
+    # GNOME Files reads scripts from the user's own data folder only, so a system-wide install
+    # has nowhere to put one.
+    return()
+endif()
 # Service menus outside the system folders must be executable before KDE runs them.
 lumafold_install_configured(app.marlo.Lumafold.combine.desktop.in "${datadir}/kio/servicemenus"
                             app.marlo.Lumafold.combine.desktop "${runnable}")
-# GNOME Files reads scripts from the user's data folder only: with --prefix ~/.local this is it.
+# With --prefix ~/.local this is the folder GNOME Files reads.
 lumafold_install_configured(nautilus-script.sh.in "${datadir}/nautilus/scripts" "Combine PDFs" "${runnable}")

@@ -2,6 +2,8 @@
 #include "automation/ProcessSetup.h"
 
 #include <csignal>
+#include <initializer_list>
+#include <pthread.h>
 #include <sys/resource.h>
 
 namespace lumafold {
@@ -14,6 +16,14 @@ void prepareProcess()
         ::setrlimit(RLIMIT_NOFILE, &files);
     }
     std::signal(SIGXFSZ, SIG_IGN);
+    // A window started by the bus service inherits the signals that service blocks to watch
+    // them; blocked, they would leave the window running after the session ends.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&stopSignals, signal);
+    }
+    pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
 }
 
 } // namespace lumafold

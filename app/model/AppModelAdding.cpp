@@ -49,8 +49,8 @@ void AppModel::choosePDFs()
     if (m_isExporting) {
         return;
     }
-    const QList<QUrl> chosen = m_dialogs.chooseFiles({.message = QStringLiteral("Choose PDFs or folders"),
-                                                      .prompt = QStringLiteral("Add"),
+    const QList<QUrl> chosen = m_dialogs.chooseFiles({.message = tr("Choose PDFs or folders"),
+                                                      .prompt = tr("Add"),
                                                       .allowFolders = true,
                                                       .allowMultiple = true,
                                                       .fileExtensions = {QStringLiteral("pdf")}});
@@ -93,7 +93,7 @@ void AppModel::applyLoaded(PageList cards, const QUrl& firstLocation)
 {
     setIsLoading(false);
     if (cards.isEmpty()) {
-        setErrorMessage(QStringLiteral("The selected files could not be read as unlocked PDFs."));
+        setErrorMessage(tr("The selected files could not be read as unlocked PDFs."));
         return;
     }
     recordChange();

@@ -49,16 +49,16 @@ bool isWritableFolder(const fs::path& folder)
 std::optional<QString> AppModel::validationMessage() const
 {
     if (m_outputName.trimmed().isEmpty()) {
-        return QStringLiteral("Enter an output filename.");
+        return tr("Enter an output filename.");
     }
     if (m_outputName.contains(QLatin1Char('/')) || m_outputName.contains(QLatin1Char(':'))) {
-        return QStringLiteral("The filename cannot contain a slash or colon.");
+        return tr("The filename cannot contain a slash or colon.");
     }
     if (m_exportMode == PagesExportMode::selected && m_selection.isEmpty()) {
-        return QStringLiteral("Select at least one page to extract.");
+        return tr("Select at least one page to extract.");
     }
     if (m_exportMode == PagesExportMode::split && m_splitChunkSize < 1) {
-        return QStringLiteral("Choose at least one page per PDF.");
+        return tr("Choose at least one page per PDF.");
     }
     return std::nullopt;
 }
@@ -70,8 +70,8 @@ bool AppModel::canExport() const
 
 bool AppModel::chooseOutputFolder()
 {
-    const std::optional<QUrl> chosen = m_dialogs.chooseFolder({.title = QStringLiteral("Choose Output Folder"),
-                                                               .prompt = QStringLiteral("Choose"),
+    const std::optional<QUrl> chosen = m_dialogs.chooseFolder({.title = tr("Choose Output Folder"),
+                                                               .prompt = tr("Choose"),
                                                                .canCreateFolders = true,
                                                                .startFolder = m_outputFolder});
     if (!chosen || chosen->isEmpty()) {
@@ -91,7 +91,7 @@ void AppModel::exportPages()
     }
     // Anything but a folder we may write into is refused here, before any work starts.
     if (!isWritableFolder(FileLocations::toPath(*m_outputFolder))) {
-        setErrorMessage(QStringLiteral("The selected destination is not writable."));
+        setErrorMessage(tr("The selected destination is not writable."));
         return;
     }
     ExportRequest request{m_exportMode,    {}, m_splitChunkSize, *m_outputFolder, m_outputName.trimmed(),
@@ -151,7 +151,7 @@ void AppModel::runExport(ExportRequest request)
             } catch (const FileSystemError& error) {
                 return failure(QString::fromLocal8Bit(error.what()));
             } catch (...) {
-                return failure(QStringLiteral("The new PDF could not be written."));
+                return failure(tr("The new PDF could not be written."));
             }
         }));
 }

@@ -88,7 +88,7 @@ void AppModel::startPreviewAssembly()
         } catch (const LumafoldError& error) {
             return QString::fromStdString(error.errorDescription());
         } catch (...) {
-            return QStringLiteral("The preview could not be made.");
+            return tr("The preview could not be made.");
         }
     }));
 }

@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "model/PagesExportMode.h"
 
+#include <QCoreApplication>
+
 namespace lumafold {
 
+// The raw values are the labels the window shows, translated there.
 QString rawValue(PagesExportMode mode)
 {
     switch (mode) {
     case PagesExportMode::combined:
-        return QStringLiteral("One PDF");
+        return QStringLiteral(QT_TRANSLATE_NOOP("lumafold::PagesExportMode", "One PDF"));
     case PagesExportMode::selected:
-        return QStringLiteral("Selected pages");
+        return QStringLiteral(QT_TRANSLATE_NOOP("lumafold::PagesExportMode", "Selected pages"));
     case PagesExportMode::split:
-        return QStringLiteral("Split into PDFs");
+        return QStringLiteral(QT_TRANSLATE_NOOP("lumafold::PagesExportMode", "Split into PDFs"));
     }
     return {};
 }

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -165,7 +166,7 @@ void InspectorPane::addExportSettings(QVBoxLayout* section)
     m_mode->setObjectName(QStringLiteral("exportModePicker"));
     createLabel->setBuddy(m_mode);
     for (const PagesExportMode mode : allPagesExportModes()) {
-        m_mode->addItem(rawValue(mode));
+        m_mode->addItem(QCoreApplication::translate("lumafold::PagesExportMode", rawValue(mode).toUtf8()));
     }
     create->addWidget(createLabel);
     create->addWidget(m_mode, 1);

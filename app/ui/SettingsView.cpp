@@ -36,7 +36,7 @@ SettingsView::SettingsView(const AppModel& model, Dialogs& dialogs, QWidget* par
     auto* row = new QHBoxLayout(about);
     auto* lines = new QVBoxLayout;
     lines->setSpacing(2);
-    auto* name = new QLabel(QStringLiteral("Marlo Lumafold %1").arg(model.version()), about);
+    auto* name = new QLabel(tr("Marlo Lumafold %1").arg(model.version()), about);
     name->setObjectName(QStringLiteral("aboutVersion"));
     QPushButton* maker = link(tr("marlo.app"), model.websiteURL(), dialogs, about);
     Style::setTextStyle(maker, Style::Text::caption);

@@ -12,7 +12,11 @@ namespace lumafold {
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content)
 {
-    const auto side = path.parent_path() / ("." + path.filename().string() + "." + FileOps::newUuid());
+    std::string sideName = ".";
+    sideName += path.filename().string();
+    sideName += '.';
+    sideName += FileOps::newUuid();
+    const auto side = path.parent_path() / sideName;
     const int fd = FileOps::createNewFile(side);
     if (fd < 0) {
         throw std::system_error(errno, std::generic_category(), side.string());

@@ -113,12 +113,6 @@ std::string linkTarget(const LinkLayout& link, const std::vector<int>& pageObjec
     return {};
 }
 
-std::string linkAnnot(const LinkLayout& link, const std::vector<int>& pageObjects, int index)
-{
-    return "<< /Type /Annot /Subtype /Link /Rect [72 " + num(72 + 30 * index) + " 200 " + num(92 + 30 * index) +
-           "] /Border [0 0 0] " + linkTarget(link, pageObjects) + " >>";
-}
-
 // Links the entries as their kids lists say (the root's are outlineTop); a later list wins.
 int writeOutline(Writer& w, const PdfLayout& layout, const std::vector<int>& pageObjects)
 {
@@ -181,7 +175,9 @@ std::string makePdf(const PdfLayout& layout)
         const auto& page = layout.pages[i];
         std::vector<int> annots;
         for (size_t l = 0; l < page.links.size(); ++l) {
-            annots.push_back(w.add(linkAnnot(page.links[l], pageObjects, static_cast<int>(l))));
+            const double y = 72 + 30 * static_cast<double>(l);
+            annots.push_back(w.add("<< /Type /Annot /Subtype /Link /Rect [72 " + num(y) + " 200 " + num(y + 20) +
+                                   "] /Border [0 0 0] " + linkTarget(page.links[l], pageObjects) + " >>"));
         }
         const std::string pageRef = " /P " + ref(pageObjects[i]);
         if (page.textField) {
@@ -313,41 +309,30 @@ std::filesystem::path writeSimplePdf(const std::filesystem::path& path, int coun
 std::string withBrokenXref(const std::string& pdf)
 {
     std::string broken = pdf;
-    const auto xref = broken.rfind("xref\n");
     // Shift every in-use offset by 7 bytes so that none points at its object any more.
-    for (auto pos = broken.find(" 00000 n", xref); pos != std::string::npos; pos = broken.find(" 00000 n", pos + 1)) {
-        const auto start = pos - 10;
-        const long long offset = std::stoll(broken.substr(start, 10)) + 7;
-        char digits[24];
-        std::snprintf(digits, sizeof digits, "%010lld", offset);
-        broken.replace(start, 10, digits);
+    for (auto pos = broken.find(" 00000 n", broken.rfind("xref\n")); pos != std::string::npos;
+         pos = broken.find(" 00000 n", pos + 1)) {
+        const auto shifted = std::to_string(std::stoll(broken.substr(pos - 10, 10)) + 7);
+        broken.replace(pos - 10, 10, std::string(10 - shifted.size(), '0') + shifted);
     }
     return broken;
 }
 
 std::string makeDoubledPageTree(int depth, long long rootCount)
 {
+    // Objects: the catalog, the nodes from the root down, the page's content, the page.
     Writer w;
-    const int catalog = w.placeholder();
-    std::vector<int> nodes;
+    const int page = depth + 3;
+    w.add("<< /Type /Catalog /Pages 2 0 R >>");
     for (int level = 0; level < depth; ++level) {
-        nodes.push_back(w.placeholder());
-    }
-    const int content = w.add(stream("", "0 0 1 rg 10 10 50 50 re f"));
-    const int page = w.add("<< /Type /Page /Parent " + ref(nodes.back()) + " /MediaBox [0 0 200 200] /Contents " +
-                           ref(content) + " >>");
-    for (int level = 0; level < depth; ++level) {
-        const int child = level + 1 < depth ? nodes[static_cast<size_t>(level + 1)] : page;
+        const int child = level + 1 < depth ? level + 3 : page;
         const long long count = level == 0 ? rootCount : 1LL << (depth - level);
-        std::string node =
-            "<< /Type /Pages /Count " + std::to_string(count) + " /Kids [" + ref(child) + " " + ref(child) + "]";
-        if (level > 0) {
-            node += " /Parent " + ref(nodes[static_cast<size_t>(level - 1)]);
-        }
-        w.set(nodes[static_cast<size_t>(level)], node + " >>");
+        w.add("<< /Type /Pages /Count " + std::to_string(count) + " /Kids [" + ref(child) + " " + ref(child) + "]" +
+              (level > 0 ? " /Parent " + ref(level + 1) : "") + " >>");
     }
-    w.set(catalog, "<< /Type /Catalog /Pages " + ref(nodes.front()) + " >>");
-    return w.finish(catalog, 0);
+    w.add(stream("", "0 0 1 rg 10 10 50 50 re f"));
+    w.add("<< /Type /Page /Parent " + ref(page - 2) + " /MediaBox [0 0 200 200] /Contents " + ref(page - 1) + " >>");
+    return w.finish(1, 0);
 }
 
 } // namespace lumafold::test

@@ -3,6 +3,7 @@
 
 #include "support/Qpdf.h"
 
+#include <memory>
 #include <regex>
 #include <stdexcept>
 #include <turbojpeg.h>
@@ -40,11 +41,7 @@ nlohmann::json PdfInspector::resolve(const nlohmann::json& value) const
 std::vector<nlohmann::json> PdfInspector::annotations(int index) const
 {
     std::vector<nlohmann::json> annots;
-    const auto pageDict = page(index);
-    if (!pageDict.contains("/Annots")) {
-        return annots;
-    }
-    for (const auto& annot : resolve(pageDict["/Annots"])) {
+    for (const auto& annot : resolve(page(index).value("/Annots", nlohmann::json::array()))) {
         annots.push_back(resolve(annot));
     }
     return annots;
@@ -68,19 +65,16 @@ int PdfInspector::pageObjectCount() const
 
 DecodedJpeg decodeJpeg(const std::vector<unsigned char>& jpeg)
 {
-    tjhandle handle = tjInitDecompress();
+    const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitDecompress(), tjDestroy);
     DecodedJpeg image;
     int subsampling = 0, colourspace = 0;
-    if (tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &image.width, &image.height, &subsampling,
+    if (tjDecompressHeader3(handle.get(), jpeg.data(), jpeg.size(), &image.width, &image.height, &subsampling,
                             &colourspace) != 0) {
-        tjDestroy(handle);
         throw std::runtime_error("not a JPEG");
     }
     image.rgb.resize(static_cast<size_t>(image.width * image.height * 3));
-    const int failed =
-        tjDecompress2(handle, jpeg.data(), jpeg.size(), image.rgb.data(), image.width, 0, image.height, TJPF_RGB, 0);
-    tjDestroy(handle);
-    if (failed) {
+    if (tjDecompress2(handle.get(), jpeg.data(), jpeg.size(), image.rgb.data(), image.width, 0, image.height, TJPF_RGB,
+                      0) != 0) {
         throw std::runtime_error("cannot decode JPEG");
     }
     return image;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "support/Qpdf.h"
 
-#include <fcntl.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/mman.h>
@@ -13,30 +12,32 @@ extern char** environ;
 namespace lumafold::test {
 
 namespace {
+// The whole content of an unnamed file the child wrote to.
 std::string drain(int fd)
 {
     std::string text;
     char buffer[65536];
     ssize_t n;
+    lseek(fd, 0, SEEK_SET);
     while ((n = read(fd, buffer, sizeof buffer)) > 0) {
         text.append(buffer, static_cast<size_t>(n));
     }
+    close(fd);
     return text;
 }
 } // namespace
 
 ProcessResult runProcess(const std::vector<std::string>& argv)
 {
-    // Standard error goes to an unnamed file, so a program that fills both streams cannot block
-    // on the one not being read.
-    int out[2];
+    // Both streams go to unnamed files, so a program that fills one cannot block on it.
+    const int out = memfd_create("stdout", MFD_CLOEXEC);
     const int err = memfd_create("stderr", MFD_CLOEXEC);
-    if (err < 0 || pipe2(out, O_CLOEXEC) != 0) {
+    if (out < 0 || err < 0) {
         throw std::runtime_error("cannot capture output");
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
     std::vector<char*> args;
     for (const auto& arg : argv) {
@@ -46,22 +47,13 @@ ProcessResult runProcess(const std::vector<std::string>& argv)
     pid_t pid = 0;
     const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    ProcessResult result;
-    if (spawned == 0) {
-        result.output = drain(out[0]);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        lseek(err, 0, SEEK_SET);
-        result.errors = drain(err);
-    }
-    close(out[0]);
-    close(err);
-    if (spawned != 0) {
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid) {
+        close(out);
+        close(err);
         throw std::runtime_error("cannot start " + argv[0]);
     }
-    return result;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, drain(out), drain(err)};
 }
 
 namespace qpdf {

@@ -17,24 +17,18 @@ public:
         if (const char* previous = std::getenv(name)) {
             m_previous = previous;
         }
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
+        set(name, value);
     }
-    ~ScopedEnvironmentVariable()
-    {
-        if (m_previous) {
-            ::setenv(m_name, m_previous->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
+    ~ScopedEnvironmentVariable() { set(m_name, m_previous); }
     ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
     ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
 
 private:
+    static void set(const char* name, const std::optional<std::string>& value)
+    {
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    }
+
     const char* m_name;
     std::optional<std::string> m_previous;
 };

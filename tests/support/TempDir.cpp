@@ -43,18 +43,13 @@ std::vector<unsigned char> readFile(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes)
+void writeFile(const std::filesystem::path& path, std::string_view bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + path.string());
     }
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& text)
-{
-    writeFile(path, std::vector<unsigned char>(text.begin(), text.end()));
 }
 
 } // namespace lumafold::test

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumafold::test {
@@ -26,7 +27,6 @@ private:
 };
 
 std::vector<unsigned char> readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes);
-void writeFile(const std::filesystem::path& path, const std::string& text);
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
 
 } // namespace lumafold::test

@@ -41,16 +41,6 @@ inline PdfInspector checkedExport(const TempDir& dir, const std::vector<PageDesc
     return pdf;
 }
 
-// The first `count` pages of `path`, in order and unturned.
-inline std::vector<PageDescriptor> firstPages(const std::filesystem::path& path, int count)
-{
-    std::vector<PageDescriptor> pages;
-    for (int i = 0; i < count; ++i) {
-        pages.push_back(sourcePage(path, i));
-    }
-    return pages;
-}
-
 // The error an operation throws, for comparing whole error values.
 template <typename Operation> LumafoldError engineError(Operation&& operation)
 {

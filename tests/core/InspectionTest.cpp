@@ -8,14 +8,19 @@ using namespace lumafold::test;
 
 namespace {
 
+// Throws, failing the test, when there is no picture.
 DecodedJpeg picture(const PageDescriptor& page, std::int64_t maxPixelSize = 360)
 {
-    const auto jpeg = LumafoldEngine::thumbnailData(page, maxPixelSize);
-    if (!jpeg) {
-        ADD_FAILURE() << "no picture";
-        return {};
-    }
-    return decodeJpeg(*jpeg);
+    return decodeJpeg(LumafoldEngine::thumbnailData(page, maxPixelSize).value());
+}
+
+// Every operation that opens `pdf` reports `error`, and it has no picture.
+void expectRefusedEverywhere(const std::filesystem::path& pdf, const LumafoldError& error)
+{
+    EXPECT_EQ(engineError([&] { LumafoldEngine::inspect(pdf); }), error);
+    EXPECT_EQ(engineError([&] { LumafoldEngine::descriptors(pdf); }), error);
+    EXPECT_EQ(engineError([&] { LumafoldEngine::assemble({sourcePage(pdf, 0)}, false); }), error);
+    EXPECT_EQ(LumafoldEngine::thumbnailData(sourcePage(pdf, 0), 100), std::nullopt);
 }
 
 bool isRed(const std::array<int, 3>& colour)
@@ -55,14 +60,7 @@ TEST(Inspect, FilesThatCannotBeUsedAreNamedByEveryOperation)
         {"absent.pdf", LumafoldError::cannotRead}};
     for (const auto& [name, error] : cases) {
         SCOPED_TRACE(name);
-        const auto pdf = dir / name;
-        EXPECT_EQ(engineError([&] { LumafoldEngine::inspect(pdf); }), error(pdf));
-        EXPECT_EQ(engineError([&] { LumafoldEngine::descriptors(pdf); }), error(pdf));
-        EXPECT_EQ(engineError([&] {
-                      LumafoldEngine::assemble({sourcePage(plain, 0), sourcePage(pdf, 0)}, false);
-                  }),
-                  error(pdf));
-        EXPECT_EQ(LumafoldEngine::thumbnailData(sourcePage(pdf, 0), 360), std::nullopt);
+        expectRefusedEverywhere(dir / name, error(dir / name));
     }
     const auto empty = writePdf(dir / "empty.pdf", PdfLayout{});
     EXPECT_EQ(engineError([&] { LumafoldEngine::inspect(empty); }), LumafoldError::emptyDocument(empty));
@@ -96,9 +94,7 @@ TEST(Inspect, AFileCutShortIsDamagedNotEmpty)
         SCOPED_TRACE(percent);
         const auto pdf = dir / ("cut-" + std::to_string(percent) + ".pdf");
         writeFile(pdf, whole.substr(0, whole.size() * static_cast<std::size_t>(percent) / 100));
-        EXPECT_EQ(engineError([&] { LumafoldEngine::inspect(pdf); }), LumafoldError::cannotRead(pdf));
-        EXPECT_EQ(engineError([&] { LumafoldEngine::assemble({sourcePage(pdf, 0)}, false); }),
-                  LumafoldError::cannotRead(pdf));
+        expectRefusedEverywhere(pdf, LumafoldError::cannotRead(pdf));
     }
 }
 
@@ -111,7 +107,6 @@ TEST(Inspect, APageCountBeyondWhatTheFileHoldsIsNotBelieved)
     writeFile(lying, pdf);
     // Believed, it would have every operation allocate for two billion pages.
     EXPECT_EQ(LumafoldEngine::inspect(lying).pageCount, 2);
-    EXPECT_EQ(LumafoldEngine::descriptors(lying).size(), 2u);
     EXPECT_EQ(pageWidths(exported(dir, {sourcePage(lying, 1), sourcePage(lying, 0)})), (std::vector<double>{300, 100}));
 }
 
@@ -122,11 +117,7 @@ TEST(Inspect, APageTreeThatReachesItsPagesOverAndOverIsReadInBoundedWork)
     TempDir dir;
     const auto doubled = dir / "doubled.pdf";
     writeFile(doubled, makeDoubledPageTree(25, 1LL << 25));
-    EXPECT_EQ(engineError([&] { LumafoldEngine::inspect(doubled); }), LumafoldError::cannotRead(doubled));
-    EXPECT_EQ(engineError([&] { LumafoldEngine::descriptors(doubled); }), LumafoldError::cannotRead(doubled));
-    EXPECT_EQ(engineError([&] { LumafoldEngine::assemble({sourcePage(doubled, 0)}, false); }),
-              LumafoldError::cannotRead(doubled));
-    EXPECT_EQ(LumafoldEngine::thumbnailData(sourcePage(doubled, 0), 100), std::nullopt);
+    expectRefusedEverywhere(doubled, LumafoldError::cannotRead(doubled));
 
     // Claiming one page, it has the one page the renderer finds by its counts.
     const auto one = dir / "doubled-count-1.pdf";

@@ -61,7 +61,7 @@ TEST(Outline, FollowsPagesToTheirFirstCopyAndHoistsEntriesWhosePageIsLeftOut)
     for (const auto& [pages, expected] : cases) {
         EXPECT_EQ(outlineOf(exported(dir, pages)), expected);
     }
-    const auto files = LumafoldEngine::split(firstPages(a, 4), 2, dir.path(), "Part", false);
+    const auto files = LumafoldEngine::split(LumafoldEngine::descriptors(a), 2, dir.path(), "Part", false);
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(outlineOf(files[0]) + " | " + outlineOf(files[1]), "Intro@1(Intro.1@2) | Part[Ch1@1(Ch1.1@2) Ch2@2]");
 }
@@ -102,7 +102,7 @@ TEST(Outline, LoopsAndAbsurdDepthAreCutWithoutCostingPages)
     };
     for (auto [layout, expected] : cases) {
         layout.pages = std::vector(2, PageLayout{});
-        const auto text = outlineOf(exported(dir, firstPages(writePdf(dir / "loop.pdf", layout), 2)));
+        const auto text = outlineOf(exported(dir, LumafoldEngine::descriptors(writePdf(dir / "loop.pdf", layout))));
         const auto depth = std::count(text.begin(), text.end(), '(');
         EXPECT_TRUE(expected.empty() ? depth > 10 && depth < 100 : text == expected) << text;
     }

@@ -18,8 +18,10 @@ Bytes bytesOf(const std::string& text)
     return Bytes(text.begin(), text.end());
 }
 
-std::array<int, 3> pixel(const Bitmap& bitmap, int x, int y)
+// The pixel two in from a corner.
+std::array<int, 3> corner(const Bitmap& bitmap, bool left, bool top)
 {
+    const int x = left ? 2 : bitmap.width - 3, y = top ? 2 : bitmap.height - 3;
     const auto* p = bitmap.pixels.data() + static_cast<std::size_t>(y) * bitmap.stride + x * 3;
     return {p[0], p[1], p[2]};
 }
@@ -65,11 +67,8 @@ TEST(PdfRenderer, DrawsThePageTurnedOnWhiteAtTheAskedScale)
         ASSERT_TRUE(bitmap);
         ASSERT_EQ(std::pair(bitmap->width, bitmap->height), std::pair(width, height));
         ASSERT_GE(bitmap->stride, bitmap->width * 3);
-        const int left = 2, right = bitmap->width - 3, top = 2, bottom = bitmap->height - 3;
-        const int markerX = markerLeft ? left : right, markerY = markerTop ? top : bottom;
-        const int blankX = markerLeft ? right : left, blankY = markerTop ? bottom : top;
-        EXPECT_EQ(pixel(*bitmap, markerX, markerY), (std::array{255, 0, 0}));
-        EXPECT_EQ(pixel(*bitmap, blankX, blankY), (std::array{255, 255, 255}));
+        EXPECT_EQ(corner(*bitmap, markerLeft, markerTop), (std::array{255, 0, 0}));
+        EXPECT_EQ(corner(*bitmap, !markerLeft, !markerTop), (std::array{255, 255, 255}));
     }
 }
 
@@ -78,9 +77,8 @@ TEST(PdfRenderer, RefusesWhatItCannotDraw)
     TempDir dir;
     const auto plain = writePdf(dir / "plain.pdf", PdfLayout{.pages = {PageLayout{}}});
     qpdf::encrypt(plain, dir / "locked.pdf", "secret", "owner");
-    const auto locked = readFile(dir / "locked.pdf");
     for (const auto& bytes : {Bytes{}, bytesOf("Dear reader,\nthis is not a PDF.\n"), bytesOf("%PDF-1.7\n%%EOF\n"),
-                              Bytes(locked.begin(), locked.end())}) {
+                              readFile(dir / "locked.pdf")}) {
         EXPECT_FALSE(PdfRenderer::open(bytes)) << std::string(bytes.begin(), bytes.end()).substr(0, 20);
     }
 

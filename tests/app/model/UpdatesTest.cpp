@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "ModelTestSupport.h"
+#include "app/update/UpdateTestSupport.h"
 #include "support/LoopbackServer.h"
 #include "support/ScopedEnvironment.h"
+#include "update/SelfUpdater.h"
 
 #include <QSignalSpy>
+
+#include <signal.h>
+#include <sys/wait.h>
 
 namespace lumafold::test {
 namespace {
@@ -15,12 +20,12 @@ protected:
     static void SetUpTestSuite() { server = std::make_unique<LoopbackServer>(); }
 
     std::unique_ptr<AppModel> start(const char* version, std::optional<std::string> disable = "",
-                                    AppModel::Installer install = {})
+                                    AppModel::Installer install = {}, const char* manifest = "/manifest/200")
     {
         const ScopedEnvironmentVariable variable("DISABLE_AUTO_UPDATE", disable);
         return std::make_unique<AppModel>(
             dialogs, assembler.function(),
-            AppModel::UpdateSetup{QString::fromStdString(server->https("/manifest/200")), version,
+            AppModel::UpdateSetup{QString::fromStdString(server->https(manifest)), version,
                                   [] { return std::make_unique<CurlHttpClient>(server->caFile()); }, install});
     }
     // Lets a check, the prompt it leads to and an installation run their course.
@@ -98,6 +103,35 @@ TEST_F(UpdatesTest, LaterRemembersTheVersionAndUpdateNowInstallsThenQuitsOrRepor
             EXPECT_FALSE(m->isCheckingForUpdate());
         }
     }
+}
+
+// A signed release from the loopback server takes the place of a bundle of version 2.0 once its
+// program (a stand-in process) has exited, and the new version starts.
+TEST_F(UpdatesTest, AnAcceptedUpdateReplacesTheBundleAndStartsTheNewVersion)
+{
+    const ScopedEnvironmentVariable marker("LUMAFOLD_TEST_MARKER", (dir / "marker").string());
+    const std::string key = newPrivateKey(dir / "key.pem");
+    makeBundle(dir / "release/Lumafold.app", "2.1.0");
+    BundleSignature::sign(dir / "release/Lumafold.app", key);
+    zipFolder(dir / "release/Lumafold.app", server->folder() / "release.zip");
+    writeFile(server->folder() / "latest.json",
+              R"({"version": "2.1.0", "url": ")" + server->https("/file/200/release.zip") + "\"}");
+    const InstallOptions options{dir / "Lumafold.app", BundleSignature::publicKeyOf(key), "app.marlo.Lumafold",
+                                 dir / "tmp", spawn({"/bin/sleep", "60"})};
+    makeBundle(dir / "Lumafold.app", "2.0");
+    dialogs.alertAnswer = 0;
+    const auto m = start(
+        "2.0", "",
+        [&](const UpdateInfo& update, HttpClient& session, auto stop) {
+            SelfUpdater::install(update, session, stop, options);
+        },
+        "/file/200/latest.json");
+    QSignalSpy quit(m.get(), &AppModel::terminationRequested);
+    m->checkForUpdatesManually();
+    EXPECT_TRUE(quit.wait(60'000));
+    ::kill(options.pid, SIGTERM);
+    ::waitpid(options.pid, nullptr, 0);
+    EXPECT_EQ(startedVersion(dir / "marker"), "2.1.0\n");
 }
 
 } // namespace

@@ -187,13 +187,10 @@ TEST_F(CombineCommandTest, TheFrontEndAloneCombinesWithoutDisplayOrStandardInput
     const auto a = writeWidthsPdf(inputs / "a.pdf", {200, 201});
     TempDir alone;
     fs::copy_file(LUMAFOLD_EXECUTABLE, alone / "lumafold");
-    QProcess process;
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     // A GUI application object would abort on a platform plugin that does not exist.
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
-    process.setProcessEnvironment(environment);
+    const ScopedEnvironmentVariable noDisplay("DISPLAY", std::nullopt), noWayland("WAYLAND_DISPLAY", std::nullopt),
+        noPlatform("QT_QPA_PLATFORM", "no-such-platform");
+    QProcess process;
     process.start(QString::fromStdString(alone / "lumafold"), {QStringLiteral("combine"), QString::fromStdString(a)});
     ASSERT_TRUE(process.waitForFinished(120000));
     const ProcessResult result{process.exitCode(), process.readAllStandardOutput().toStdString(),
@@ -265,9 +262,7 @@ TEST_F(CombineCommandTest, WorkingCopiesAreMadeOfPdfsOnlyAndKeepTheirHoles)
     }
     const auto copy = folder.copyIn(source, "copy.pdf");
     EXPECT_EQ(readFile(copy), readFile(source));
-    struct stat info
-    {
-    };
+    struct stat info;
     ASSERT_EQ(::stat(copy.c_str(), &info), 0);
     EXPECT_LT(info.st_blocks * 512, 1 << 20) << "the holes were filled";
 }

@@ -129,30 +129,29 @@ TEST_F(EditingTest, ABlankPageFollowsTheLastSelectedCardOrEndsTheList)
     EXPECT_EQ(dialogs.revealed, std::vector<QList<QUrl>>{urls({dir / "cards.pdf"})});
 }
 
+// Emptying, either way, ends the preview; removing all also cancels a request still waiting.
 TEST_F(EditingTest, RemovingSelectsTheFirstRemainingCardAndEmptyingEndsThePreview)
 {
+    const auto expectEmptied = [this] {
+        EXPECT_TRUE(model().pages().isEmpty() && model().selection().isEmpty());
+        EXPECT_FALSE(model().previewResult() || model().previewError() || model().isRenderingPreview());
+    };
     addCards({100, 110, 120, 130, 140});
     select({1, 2, 4});
     model().removeSelected();
     EXPECT_EQ(cardWidths(), (std::vector<double>{100, 130}));
     EXPECT_EQ(model().selection(), QSet<QUuid>{id(0)});
-    model().selectAll();
-    model().removeSelected();
-    EXPECT_TRUE(model().pages().isEmpty() && model().selection().isEmpty());
-    EXPECT_FALSE(model().previewResult() || model().previewError() || model().isRenderingPreview());
-}
-
-TEST_F(EditingTest, RemovingAllCancelsTheWaitingPreview)
-{
-    addCards({100, 110});
     waitWhile(&AppModel::isRenderingPreview);
     const auto assemblies = assembler.calls().size();
-    model().refreshPreview(); // a request still waiting
+    model().refreshPreview();
     model().removeAll();
-    EXPECT_TRUE(model().pages().isEmpty() && model().selection().isEmpty());
-    EXPECT_FALSE(model().previewResult() || model().previewError() || model().isRenderingPreview());
+    expectEmptied();
     QTest::qWait(AppModel::previewDelayMs + 150);
     EXPECT_EQ(assembler.calls().size(), assemblies);
+    model().undo();
+    model().selectAll();
+    model().removeSelected();
+    expectEmptied();
 }
 
 TEST_F(EditingTest, ARangeSelectsItsCardsAndAWrongOneIsReported)

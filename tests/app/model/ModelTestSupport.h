@@ -5,13 +5,14 @@
 #include "model/AppModel.h"
 #include "model/FileLocations.h"
 #include "support/PageWidths.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
+#include "support/TestApplication.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QImage>
-#include <QSettings>
 #include <QTest>
 #include <QThreadPool>
 
@@ -20,38 +21,6 @@
 #include <thread>
 
 namespace lumafold::test {
-
-// Records what the model asks; each answer is given once, and after it the user
-// cancels.
-class ScriptedDialogs : public Dialogs
-{
-public:
-    QList<QUrl> fileAnswer;
-    std::optional<QUrl> folderAnswer;
-    std::vector<FileChoice> fileQuestions;
-    std::vector<FolderChoice> folderQuestions;
-    std::vector<QList<QUrl>> revealed;
-    std::vector<Alert> alerts;
-    int alertAnswer = -1; // closed without a button
-
-    QList<QUrl> chooseFiles(const FileChoice& choice) override
-    {
-        fileQuestions.push_back(choice);
-        return std::exchange(fileAnswer, {});
-    }
-    std::optional<QUrl> chooseFolder(const FolderChoice& choice) override
-    {
-        folderQuestions.push_back(choice);
-        return std::exchange(folderAnswer, std::nullopt);
-    }
-    int alert(const Alert& alert) override
-    {
-        alerts.push_back(alert);
-        return alertAnswer;
-    }
-    void revealInFileManager(const QList<QUrl>& files) override { revealed.push_back(files); }
-    void openUrl(const QUrl&) override {}
-};
 
 // The engine's assemble, recording each call as it starts. While `held`, a call
 // then waits until it is released or asked to stop.
@@ -91,27 +60,7 @@ private:
     std::vector<Call> m_calls;
 };
 
-// gtest_main owns main(), so the application lives in a global environment.
-struct QtApplication : ::testing::Environment
-{
-    void SetUp() override
-    {
-        ::setenv("DISABLE_AUTO_UPDATE", "1", 1); // models ask the maker's server only where a test says so
-        app.emplace(argc, argv);
-        // The user's own settings are never read or written.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings.path()));
-    }
-    void TearDown() override
-    {
-        QThreadPool::globalInstance()->waitForDone();
-        app.reset();
-    }
-    int argc = 1;
-    char* argv[2] = {const_cast<char*>("model_tests"), nullptr};
-    std::optional<QCoreApplication> app;
-    TempDir settings;
-};
-inline auto* const application = ::testing::AddGlobalTestEnvironment(new QtApplication);
+inline auto* const application = ::testing::AddGlobalTestEnvironment(new TestApplication<QCoreApplication>);
 
 inline QList<QUrl> urls(std::initializer_list<std::filesystem::path> paths)
 {

@@ -15,7 +15,7 @@ namespace {
 
 using WindowStateTest = WindowTest;
 
-TEST_F(WindowStateTest, AnEmptyWorkspaceInvitesFilesAndOffersNothingToActOn)
+TEST_F(WindowStateTest, CountersAndMetricsFollowThePagesFromAnEmptyWorkspace)
 {
     EXPECT_EQ(text("pageCounter"), QString());
     EXPECT_EQ(text("selectionCounter"), QString());
@@ -26,10 +26,7 @@ TEST_F(WindowStateTest, AnEmptyWorkspaceInvitesFilesAndOffersNothingToActOn)
     model.setExportMode(PagesExportMode::split);
     EXPECT_EQ(find<QSpinBox>("splitChunkStepper")->maximum(), 1);
     EXPECT_EQ(text("exportButton"), "Create 0 PDFs");
-}
 
-TEST_F(WindowStateTest, CountersAndMetricsFollowThePages)
-{
     addPages("report.pdf", 1);
     EXPECT_EQ(text("pageCounter"), "1 page");
     EXPECT_EQ(text("outputMetric"), "1 pages");
@@ -88,6 +85,8 @@ TEST_F(WindowStateTest, WhileExportingOnlyAddingAndTheGridStayInReach)
     model.setIsExporting(true);
     EXPECT_FALSE(find("inspectorSettings")->isEnabled());
     EXPECT_FALSE(find<QAction>("actionUndo")->isEnabled());
+    EXPECT_FALSE(find<QAction>("actionRemoveAllPages")->isEnabled());
+    EXPECT_FALSE(find<QAction>("actionAddFiles")->isEnabled());
     EXPECT_TRUE(find("addPdfsButton")->isEnabled());
     EXPECT_TRUE(find("blankPageButton")->isEnabled());
     EXPECT_TRUE(grid()->isEnabled());

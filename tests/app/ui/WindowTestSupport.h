@@ -5,6 +5,7 @@
 #include "model/AppModel.h"
 #include "model/FileLocations.h"
 #include "support/PdfFactory.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
 #include "ui/LumafoldDelegate.h"
 #include "ui/MainWindow.h"
@@ -18,25 +19,6 @@
 #include <memory>
 
 namespace lumafold::test {
-
-// Answers nothing and remembers what was shown in the file manager.
-class QuietDialogs : public Dialogs
-{
-public:
-    std::vector<QList<QUrl>> revealed;
-    std::vector<Alert> alerts;
-    int alertAnswer = -1;
-
-    QList<QUrl> chooseFiles(const FileChoice&) override { return {}; }
-    std::optional<QUrl> chooseFolder(const FolderChoice&) override { return std::nullopt; }
-    int alert(const Alert& alert) override
-    {
-        alerts.push_back(alert);
-        return alertAnswer;
-    }
-    void revealInFileManager(const QList<QUrl>& files) override { revealed.push_back(files); }
-    void openUrl(const QUrl&) override {}
-};
 
 // The real window over a real model, shown on the offscreen platform.
 class WindowTest : public ::testing::Test
@@ -102,7 +84,7 @@ protected:
     }
 
     TempDir dir;
-    QuietDialogs dialogs;
+    ScriptedDialogs dialogs;
     AppModel model{dialogs};
     LumafoldDelegate delegate{dialogs};
     MainWindow window;

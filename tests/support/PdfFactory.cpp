@@ -310,7 +310,7 @@ std::string withBrokenXref(const std::string& pdf)
 {
     std::string broken = pdf;
     // Shift every in-use offset by 7 bytes so that none points at its object any more.
-    for (auto pos = broken.find(" 00000 n", broken.rfind("xref\n")); pos != std::string::npos;
+    for (auto pos = broken.find(" 00000 n", broken.rfind("\nxref\n")); pos != std::string::npos;
          pos = broken.find(" 00000 n", pos + 1)) {
         const auto shifted = std::to_string(std::stoll(broken.substr(pos - 10, 10)) + 7);
         broken.replace(pos - 10, 10, std::string(10 - shifted.size(), '0') + shifted);

@@ -60,7 +60,7 @@ TEST(Annotations, FormFieldsSurviveWithTheirValues)
     // Page 1 carries only one widget of "shared"; page 2 its own field.
     const auto pdf = checkedExport(dir, {sourcePage(src, 1), sourcePage(src, 2)});
     std::map<std::string, std::pair<std::string, int>> fields;
-    for (const auto& field : pdf.acroform()["fields"]) {
+    for (const auto& field : pdf.json()["acroform"]["fields"]) {
         fields[field["fullname"]] = {field["value"], field["pageposfrom1"]};
     }
     EXPECT_EQ(fields, (std::map<std::string, std::pair<std::string, int>>{{"shared", {"u:together", 1}},
@@ -108,8 +108,8 @@ TEST(Annotations, FieldParentLoopsAreCut)
         const auto name = "loop" + std::to_string(static_cast<int>(loop)) + ".pdf";
         const auto pdf =
             checkedExport(dir, {sourcePage(writePdf(dir / name, {.pages = {PageLayout{.fieldLoop = loop}}}), 0)});
-        ASSERT_EQ(pdf.acroform()["fields"].size(), 1u);
-        EXPECT_EQ(pdf.acroform()["fields"][0]["value"], "u:looped");
+        ASSERT_EQ(pdf.json()["acroform"]["fields"].size(), 1u);
+        EXPECT_EQ(pdf.json()["acroform"]["fields"][0]["value"], "u:looped");
         // From the widget up, every /Parent is new and the chain ends at a field of the form.
         std::string node = pdf.page(0)["/Annots"].at(0).get<std::string>();
         std::set<std::string> seen{node};

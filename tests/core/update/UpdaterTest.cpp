@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace lumafold {
 
 namespace {
@@ -67,19 +65,26 @@ TEST(ParseManifest, AcceptsOnlyWellFormedNewerManifests)
     }
 }
 
-// The check against the loopback server.
-class UpdateCheck : public ::testing::Test
+// Remembers the time-out asked for and passes the request on with a short one, so that a silent
+// server does not hold the test for the full time; or fails outright.
+struct ShortTimeoutSession : HttpClient
 {
-protected:
-    static void SetUpTestSuite() { server = std::make_unique<test::LoopbackServer>(); }
-    static void TearDownTestSuite() { server.reset(); }
-
-    static inline std::unique_ptr<test::LoopbackServer> server;
+    HttpResponse get(const std::string& url, std::chrono::seconds timeout, std::size_t maxBodyBytes) override
+    {
+        asked = timeout;
+        if (fails) {
+            throw std::bad_alloc();
+        }
+        return CurlHttpClient().get(url, 1s, maxBodyBytes);
+    }
+    std::chrono::seconds asked{};
+    bool fails = false;
 };
 
-TEST_F(UpdateCheck, ManifestsFromTheServer)
+// The check against the loopback server; a silent server or a failing session gives nothing too.
+TEST(UpdateCheck, ManifestsFromTheServer)
 {
-    const test::LoopbackServer& s = *server;
+    const test::LoopbackServer s;
     const UpdateInfo sized{"9.0", "https://downloads.example.com/lumafold-9.0.zip", ""};
     // Never down from https to http; at most ten redirects; at most 1 MiB, announced or not.
     // clang-format off
@@ -100,33 +105,14 @@ TEST_F(UpdateCheck, ManifestsFromTheServer)
     }
     CurlHttpClient systemTrust; // the server's own certificate is not trusted
     EXPECT_EQ(Updater::check(s.https("/manifest/200"), "2.0", systemTrust), std::nullopt);
-}
 
-// Remembers the time-out asked for and passes the request on with a short one, so that a silent
-// server does not hold the test for the full time; or fails outright.
-struct ShortTimeoutSession : HttpClient
-{
-    HttpResponse get(const std::string& url, std::chrono::seconds timeout, std::size_t maxBodyBytes) override
-    {
-        asked = timeout;
-        if (fails) {
-            throw std::bad_alloc();
-        }
-        return CurlHttpClient().get(url, 1s, maxBodyBytes);
-    }
-    std::chrono::seconds asked{};
-    bool fails = false;
-};
-
-TEST_F(UpdateCheck, ASilentServerOrAFailingSessionGivesNothing)
-{
     ShortTimeoutSession session;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Updater::check(server->url("http", "silent", "/"), "2.0", session), std::nullopt);
+    EXPECT_EQ(Updater::check(s.url("http", "silent", "/"), "2.0", session), std::nullopt);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
     EXPECT_EQ(session.asked, 10s);
     session.fails = true;
-    EXPECT_EQ(Updater::check(server->http("/manifest/200"), "2.0", session), std::nullopt);
+    EXPECT_EQ(Updater::check(s.http("/manifest/200"), "2.0", session), std::nullopt);
 }
 
 } // namespace

@@ -52,9 +52,15 @@ TEST(Inspect, FilesThatCannotBeUsedAreNamedByEveryOperation)
     const auto plain = writeWidthsPdf(dir / "plain.pdf", {100, 200});
     qpdf::encrypt(plain, dir / "locked.pdf", "secret", "owner");
     writeFile(dir / "text.pdf", std::string("Dear reader,\nthis is not a PDF.\n"));
+    // The catalog comes last and one long content stream fills most of the file, so the cut falls
+    // inside the stream and loses the page tree: what is left repairs to a file without pages, yet
+    // it is a damaged file, not an empty one.
+    const auto whole = makePdf(PdfLayout{.pages = {PageLayout{.label = std::string(8000, 'x')}}, .catalogLast = true});
+    writeFile(dir / "cut.pdf", whole.substr(0, whole.size() / 2));
     const std::pair<const char*, LumafoldError (*)(std::filesystem::path)> cases[] = {
         {"locked.pdf", LumafoldError::encrypted},
         {"text.pdf", LumafoldError::cannotRead},
+        {"cut.pdf", LumafoldError::cannotRead},
         {"absent.pdf", LumafoldError::cannotRead}};
     for (const auto& [name, error] : cases) {
         SCOPED_TRACE(name);
@@ -87,21 +93,6 @@ TEST(Inspect, RestrictedAndRepairableFilesAreUsedAndBadInputPrintsNothing)
     EXPECT_ANY_THROW(LumafoldEngine::inspect(dir / "text.pdf"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-}
-
-TEST(Inspect, AFileCutShortIsDamagedNotEmpty)
-{
-    // The catalog comes last and one long content stream fills most of the file, so every cut
-    // falls inside the stream and loses the page tree: what is left repairs to a file without
-    // pages, yet it is a damaged file, not an empty one.
-    TempDir dir;
-    const auto whole = makePdf(PdfLayout{.pages = {PageLayout{.label = std::string(8000, 'x')}}, .catalogLast = true});
-    for (const int percent : {1, 10, 50, 90}) {
-        SCOPED_TRACE(percent);
-        const auto pdf = dir / ("cut-" + std::to_string(percent) + ".pdf");
-        writeFile(pdf, whole.substr(0, whole.size() * static_cast<std::size_t>(percent) / 100));
-        expectRefusedEverywhere(pdf, LumafoldError::cannotRead(pdf));
-    }
 }
 
 TEST(Inspect, APageCountBeyondWhatTheFileHoldsIsNotBelieved)

@@ -75,35 +75,25 @@ TEST(Write, MoveNeverReplacesAFileThatAppearedMeanwhile)
     }
 }
 
-TEST(Write, AFileThatFailsVerificationIsNotLeftBehind)
+// Nothing is left of a failed write: no side file, no folder made for it.
+TEST(Write, FailuresSayWhyAndLeaveNothingBehind)
 {
     TempDir dir;
     auto result = twoPages(dir);
-    result.pageCount = 3; // a claimed page count the bytes do not hold
-    EXPECT_EQ(engineError([&] { LumafoldEngine::write(result, dir / "short.pdf"); }),
-              LumafoldError::verificationFailed("the written file does not contain every page"));
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"src.pdf"});
-}
-
-TEST(Write, SystemFailuresSayWhy)
-{
-    TempDir dir;
     // /proc takes no new files, even from root.
-    EXPECT_EQ(engineError([&] { LumafoldEngine::write(twoPages(dir), "/proc/lumafold-test.pdf"); }),
+    EXPECT_EQ(engineError([&] { LumafoldEngine::write(result, "/proc/lumafold-test.pdf"); }),
               LumafoldError::cannotWrite(std::strerror(ENOENT)));
     writeFile(dir / "blocker", std::string("a file where a folder must be created"));
-    EXPECT_THROW(LumafoldEngine::write(twoPages(dir), dir / "blocker" / "sub" / "out.pdf"), FileSystemError);
-}
-
-TEST(Write, AssemblingStraightToAFileFailsCleanly)
-{
-    TempDir dir;
-    const auto src = writeWidthsPdf(dir / "src.pdf", {100});
+    EXPECT_THROW(LumafoldEngine::write(result, dir / "blocker" / "sub" / "out.pdf"), FileSystemError);
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_THROW(LumafoldEngine::assembleToFile({sourcePage(src, 0)}, false, dir / "out.pdf", stop.get_token()),
+    EXPECT_THROW(LumafoldEngine::assembleToFile(LumafoldEngine::descriptors(dir / "src.pdf"), false,
+                                                dir / "new" / "out.pdf", stop.get_token()),
                  Cancelled);
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"src.pdf"});
+    result.pageCount = 3; // a claimed page count the bytes do not hold
+    EXPECT_EQ(engineError([&] { LumafoldEngine::write(result, dir / "new" / "short.pdf"); }),
+              LumafoldError::verificationFailed("the written file does not contain every page"));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"blocker", "src.pdf"}));
 }
 
 // Numbers have as many digits as the last one, and at least two.

@@ -58,7 +58,6 @@ TEST(PdfRenderer, DrawsThePageTurnedOnWhiteAtTheAskedScale)
         const auto bitmap = renderer->render(0, scale);
         ASSERT_TRUE(bitmap);
         ASSERT_EQ(std::pair(bitmap->width, bitmap->height), std::pair(width, height));
-        ASSERT_GE(bitmap->stride, bitmap->width * 3);
         EXPECT_EQ(corner(*bitmap, markerLeft, markerTop), (std::array{255, 0, 0}));
         EXPECT_EQ(corner(*bitmap, !markerLeft, !markerTop), (std::array{255, 255, 255}));
     }

@@ -41,7 +41,7 @@ std::string outline(const nlohmann::json& entries)
 std::string outlineOf(const std::filesystem::path& pdf)
 {
     EXPECT_TRUE(qpdf::checkPasses(pdf));
-    return outline(qpdf::json(pdf)["outlines"]);
+    return outline(PdfInspector(pdf).json()["outlines"]);
 }
 
 } // namespace

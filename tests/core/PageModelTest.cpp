@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "EngineTestSupport.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
 #include <limits>
-#include <stdexcept>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -17,9 +14,8 @@ TEST(PageDescriptor, RotationIsNormalizedIntoOneTurn)
 {
     constexpr auto most = std::numeric_limits<std::int64_t>::max();
     constexpr auto least = std::numeric_limits<std::int64_t>::min();
-    const std::pair<std::int64_t, std::int64_t> cases[] = {{0, 0},   {270, 270}, {359, 359}, {360, 0},    {450, 90},
-                                                           {720, 0}, {-1, 359},  {-90, 270}, {-360, 0},   {-450, 270},
-                                                           {45, 45}, {-359, 1},  {most, 7},  {least, 352}};
+    const std::pair<std::int64_t, std::int64_t> cases[] = {{0, 0},      {360, 0}, {450, 90}, {-1, 359},   {-90, 270},
+                                                           {-450, 270}, {45, 45}, {most, 7}, {least, 352}};
     for (const auto& [angle, expected] : cases) {
         SCOPED_TRACE(angle);
         EXPECT_EQ(PageDescriptor::normalized(angle), expected);
@@ -32,13 +28,11 @@ TEST(PageDescriptor, EqualityAndHashFollowContentAndRotation)
     using test::blankPage, test::sourcePage;
     const std::vector<std::tuple<const char*, PageDescriptor, PageDescriptor, bool>> cases = {
         {"same file and index", sourcePage("/a.pdf", 2, 90), sourcePage("/a.pdf", 2, 90), true},
-        {"rotation normalised alike", sourcePage("/a.pdf", 2, -270), sourcePage("/a.pdf", 2, 450), true},
         {"other index", sourcePage("/a.pdf", 2, 0), sourcePage("/a.pdf", 3, 0), false},
         {"other file", sourcePage("/a.pdf", 2, 0), sourcePage("/b.pdf", 2, 0), false},
         {"other rotation", sourcePage("/a.pdf", 2, 0), sourcePage("/a.pdf", 2, 90), false},
         {"same blank size", blankPage(PageSize::a4), blankPage(PageSize{595.28, 841.89}), true},
         {"width differs", blankPage(PageSize{100, 200}), blankPage(PageSize{101, 200}), false},
-        {"height differs", blankPage(PageSize{100, 200}), blankPage(PageSize{100, 201}), false},
         {"source and blank", sourcePage("/a.pdf", 0, 0), blankPage(PageSize::a4), false}};
     for (const auto& [name, a, b, equal] : cases) {
         SCOPED_TRACE(name);
@@ -46,19 +40,6 @@ TEST(PageDescriptor, EqualityAndHashFollowContentAndRotation)
         EXPECT_EQ(std::unordered_set<PageDescriptor>({a, b}).size(), equal ? 1u : 2u);
         const bool sameContent = equal || a.rotation != b.rotation;
         EXPECT_EQ(std::unordered_set<PageContent>({a.content, b.content}).size(), sameContent ? 1u : 2u);
-    }
-}
-
-TEST(PageSize, JsonRoundTripsWidthAndHeightAndNeedsBothNumbers)
-{
-    const auto json = PageSize{595.28, 841.89}.toJson();
-    EXPECT_EQ(nlohmann::json::parse(json), nlohmann::json({{"width", 595.28}, {"height", 841.89}}));
-    EXPECT_EQ(PageSize::fromJson(json), (PageSize{595.28, 841.89}));
-    EXPECT_EQ(PageSize::fromJson(R"({"height": 2, "width": 1.5, "unit": "pt"})"), (PageSize{1.5, 2}));
-    for (const std::string json : {R"({"width": 595.28})", R"({"height": 841.89})", R"({"width": "595", "height": 8})",
-                                   R"({"width": 595.28, "height": null})", R"([595.28, 841.89])", "not json", ""}) {
-        SCOPED_TRACE(json);
-        EXPECT_THROW(PageSize::fromJson(json), std::invalid_argument);
     }
 }
 
@@ -70,11 +51,11 @@ TEST(LumafoldError, DescriptionsAreExactAndEveryFieldCountsForEquality)
         {LumafoldError::encrypted("/home/ann/report.pdf"), "Unlock report.pdf before adding it."},
         {LumafoldError::emptyDocument("/tmp/empty.pdf"), "empty.pdf has no pages."},
         {LumafoldError::missingPage("/scans/scan.pdf", 3), "Page 4 is missing from scan.pdf."},
-        {LumafoldError::missingPage("/scans/scan.pdf", 0), "Page 1 is missing from scan.pdf."},
         {LumafoldError::missingPage("/old/scan.pdf", 3), "Page 4 is missing from scan.pdf."},
         {LumafoldError::invalidRange("  7 "),
          "\u201C  7 \u201D is not a valid page range. Use values such as 1-3, 5, 8-10."},
-        {LumafoldError::invalidRange("7"), "\u201C7\u201D is not a valid page range. Use values such as 1-3, 5, 8-10."},
+        {LumafoldError::tooManyOpenFiles("/in/a.pdf"),
+         "a.pdf could not be opened: the system's limit of open files was reached."},
         {LumafoldError::destinationExists("/out/Combined.pdf"), "Combined.pdf already exists."},
         {LumafoldError::verificationFailed("the written file does not contain every page"),
          "The new PDF failed verification: the written file does not contain every page."},

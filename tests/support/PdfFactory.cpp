@@ -235,25 +235,19 @@ std::string makePdf(const PdfLayout& layout)
                            " >> >> /Contents " + ref(content);
         if (!layout.inheritBoxAndRotation) {
             dict += " /MediaBox [0 0 " + num(page.width) + " " + num(page.height) + "]";
-            if (page.rotate) {
-                dict += " /Rotate " + std::to_string(page.rotate);
-            }
+            dict += page.rotate ? " /Rotate " + std::to_string(page.rotate) : "";
         }
         if (page.cropBox) {
             const auto& box = *page.cropBox;
             dict += " /CropBox [" + num(box[0]) + " " + num(box[1]) + " " + num(box[2]) + " " + num(box[3]) + "]";
         }
-        if (layout.xmpMetadata) {
-            dict += " /Metadata " + ref(w.add(xmp));
-        }
+        dict += layout.xmpMetadata ? " /Metadata " + ref(w.add(xmp)) : "";
         if (page.strayAnnot != StrayAnnot::none) {
             annots.push_back(page.strayAnnot == StrayAnnot::itsPage     ? pageObjects[i]
                              : page.strayAnnot == StrayAnnot::pagesNode ? pagesNode
                                                                         : catalog);
         }
-        if (!annots.empty()) {
-            dict += " /Annots [" + refs(annots) + "]";
-        }
+        dict += annots.empty() ? "" : " /Annots [" + refs(annots) + "]";
         w.set(pageObjects[i], dict + " >>");
     }
     if (sharedField) {
@@ -274,18 +268,10 @@ std::string makePdf(const PdfLayout& layout)
     for (size_t i = 0; i < layout.pages.size(); ++i) {
         names += "(dest" + std::to_string(i) + ") [" + ref(pageObjects[i]) + " /Fit] ";
     }
-    if (!layout.pages.empty()) {
-        cat += " /Names << /Dests " + ref(w.add("<< /Names [" + names + "] >>")) + " >>";
-    }
-    if (!fields.empty()) {
-        cat += " /AcroForm << /Fields [" + refs(fields) + "] /DA (/Helv 0 Tf 0 g) >>";
-    }
-    if (layout.xmpMetadata) {
-        cat += " /Metadata " + ref(w.add(xmp));
-    }
-    if (!layout.outlineTop.empty()) {
-        cat += " /Outlines " + ref(writeOutline(w, layout, pageObjects));
-    }
+    cat += names.empty() ? "" : " /Names << /Dests " + ref(w.add("<< /Names [" + names + "] >>")) + " >>";
+    cat += fields.empty() ? "" : " /AcroForm << /Fields [" + refs(fields) + "] /DA (/Helv 0 Tf 0 g) >>";
+    cat += layout.xmpMetadata ? " /Metadata " + ref(w.add(xmp)) : "";
+    cat += layout.outlineTop.empty() ? "" : " /Outlines " + ref(writeOutline(w, layout, pageObjects));
     w.set(catalog, cat + " >>");
     const int info = layout.title ? w.add("<< /Title " + pdfString(*layout.title) + " /Author (Tester) >>") : 0;
     return w.finish(catalog, info, layout.catalogLast);
@@ -310,7 +296,7 @@ std::string withBrokenXref(const std::string& pdf)
 {
     std::string broken = pdf;
     // Shift every in-use offset by 7 bytes so that none points at its object any more.
-    for (auto pos = broken.find(" 00000 n", broken.rfind("xref\n")); pos != std::string::npos;
+    for (auto pos = broken.find(" 00000 n", broken.rfind("\nxref\n")); pos != std::string::npos;
          pos = broken.find(" 00000 n", pos + 1)) {
         const auto shifted = std::to_string(std::stoll(broken.substr(pos - 10, 10)) + 7);
         broken.replace(pos - 10, 10, std::string(10 - shifted.size(), '0') + shifted);

@@ -1,32 +1,103 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
+// Everything the tests read PDFs with, independently of the engine: qpdf, and libjpeg-turbo for
+// the engine's pictures.
 #include "support/PdfInspector.h"
 
+#include "support/PageWidths.h"
+#include "support/PdfFactory.h"
 #include "support/Qpdf.h"
 
 #include <memory>
 #include <regex>
+#include <spawn.h>
 #include <stdexcept>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <turbojpeg.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace lumafold::test {
 
+namespace {
+// The whole content of an unnamed file the child wrote to.
+std::string drain(int fd)
+{
+    std::string text;
+    char buffer[65536];
+    ssize_t n;
+    lseek(fd, 0, SEEK_SET);
+    while ((n = read(fd, buffer, sizeof buffer)) > 0) {
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    close(fd);
+    return text;
+}
+
+} // namespace
+
+ProcessResult runProcess(const std::vector<std::string>& argv)
+{
+    // Both streams go to unnamed files, so a program that fills one cannot block on it.
+    const int out = memfd_create("stdout", MFD_CLOEXEC);
+    const int err = memfd_create("stderr", MFD_CLOEXEC);
+    if (out < 0 || err < 0) {
+        throw std::runtime_error("cannot capture output");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    std::vector<char*> args;
+    for (const auto& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid) {
+        close(out);
+        close(err);
+        throw std::runtime_error("cannot start " + argv[0]);
+    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, drain(out), drain(err)};
+}
+
+bool qpdf::checkPasses(const std::filesystem::path& pdf)
+{
+    // Exit 0: no errors, no warnings.
+    return runProcess({QPDF_EXECUTABLE, "--check", pdf.string()}).exitCode == 0;
+}
+
+void qpdf::encrypt(const std::filesystem::path& in, const std::filesystem::path& out, const std::string& userPassword,
+                   const std::string& ownerPassword)
+{
+    const auto result =
+        runProcess({QPDF_EXECUTABLE, "--encrypt", userPassword, ownerPassword, "256", "--", in.string(), out.string()});
+    if (result.exitCode != 0) {
+        throw std::runtime_error("qpdf --encrypt failed: " + result.errors);
+    }
+}
+
 PdfInspector::PdfInspector(const std::filesystem::path& pdf)
 {
-    const auto json = qpdf::json(pdf);
-    m_objects = json.at("qpdf").at(1);
-    m_acroform = json.at("acroform");
-    for (const auto& page : json.at("pages")) {
+    const auto result = runProcess({QPDF_EXECUTABLE, "--json=2", pdf.string()});
+    if (result.exitCode != 0 && result.exitCode != 3) { // 3: warnings only
+        throw std::runtime_error("qpdf --json failed: " + result.errors);
+    }
+    m_json = nlohmann::json::parse(result.output);
+    for (const auto& page : m_json.at("pages")) {
         m_pages.push_back(page.at("object").get<std::string>());
     }
 }
 
 nlohmann::json PdfInspector::object(const std::string& ref) const
 {
-    const auto& entry = m_objects.at("obj:" + ref);
-    if (entry.contains("stream")) {
-        return entry["stream"]["dict"];
-    }
-    return entry.at("value");
+    const auto& entry = m_json.at("qpdf").at(1).at("obj:" + ref);
+    return entry.contains("stream") ? entry["stream"]["dict"] : entry.at("value");
 }
 
 nlohmann::json PdfInspector::resolve(const nlohmann::json& value) const
@@ -47,20 +118,40 @@ std::vector<nlohmann::json> PdfInspector::annotations(int index) const
     return annots;
 }
 
-nlohmann::json PdfInspector::trailer() const
-{
-    return m_objects.at("trailer").at("value");
-}
-
 int PdfInspector::pageObjectCount() const
 {
     int count = 0;
-    for (const auto& [key, entry] : m_objects.items()) {
+    for (const auto& [key, entry] : m_json.at("qpdf").at(1).items()) {
         if (entry.contains("value") && entry["value"].is_object() && entry["value"].value("/Type", "") == "/Page") {
             ++count;
         }
     }
     return count;
+}
+
+std::filesystem::path writeWidthsPdf(const std::filesystem::path& path, const std::vector<double>& widths,
+                                     std::optional<std::string> title)
+{
+    PdfLayout layout{.title = std::move(title)};
+    for (const double width : widths) {
+        layout.pages.push_back({.width = width, .label = "Width " + std::to_string(static_cast<int>(width))});
+    }
+    return writePdf(path, layout);
+}
+
+std::vector<double> pageWidths(const std::filesystem::path& pdf)
+{
+    const PdfInspector inspector(pdf);
+    std::vector<double> widths;
+    for (int i = 0; i < inspector.pageCount(); ++i) {
+        auto node = inspector.page(i);
+        while (!node.contains("/MediaBox")) {
+            node = inspector.resolve(node.at("/Parent"));
+        }
+        const auto box = inspector.resolve(node.at("/MediaBox"));
+        widths.push_back(inspector.resolve(box.at(2)).get<double>() - inspector.resolve(box.at(0)).get<double>());
+    }
+    return widths;
 }
 
 DecodedJpeg decodeJpeg(const std::vector<unsigned char>& jpeg)

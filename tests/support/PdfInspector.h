@@ -24,15 +24,15 @@ public:
     nlohmann::json resolve(const nlohmann::json& value) const;
     nlohmann::json page(int index) const { return object(pageRef(index)); }
     std::vector<nlohmann::json> annotations(int index) const;
-    nlohmann::json trailer() const;
+    nlohmann::json trailer() const { return m_json.at("qpdf").at(1).at("trailer").at("value"); }
     nlohmann::json catalog() const { return resolve(trailer()["/Root"]); }
-    const nlohmann::json& acroform() const { return m_acroform; }
+    // All that `qpdf --json` tells, such as "acroform" and "outlines".
+    const nlohmann::json& json() const { return m_json; }
     // How many objects in the file are page dictionaries, in the page tree or not.
     int pageObjectCount() const;
 
 private:
-    nlohmann::json m_objects;
-    nlohmann::json m_acroform;
+    nlohmann::json m_json;
     std::vector<std::string> m_pages;
 };
 

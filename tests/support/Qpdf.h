@@ -2,7 +2,6 @@
 #pragma once
 
 #include <filesystem>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,6 @@ ProcessResult runProcess(const std::vector<std::string>& argv);
 // The independent PDF parser the tests check outputs with.
 namespace qpdf {
 bool checkPasses(const std::filesystem::path& pdf);
-nlohmann::json json(const std::filesystem::path& pdf);
 // Encrypts with AES-256; an empty user password gives an owner-password-only file.
 void encrypt(const std::filesystem::path& in, const std::filesystem::path& out, const std::string& userPassword,
              const std::string& ownerPassword);

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace lumafold {
 
 namespace {
@@ -17,15 +15,14 @@ TEST(IsNewer, ComparesPlainDottedVersions)
 {
     // Numeric characters of other kinds pass the check but do not convert: they drop out, and the
     // components behind them move up; so do numbers too large to hold. A fullwidth two gives no
-    // components (0 against 1); a Han numeral is a letter and a combining mark is not numeric.
+    // components (0 against 1).
     // clang-format off
     const std::tuple<std::string, std::string, bool> cases[] = {
-        {"1.10", "1.9", true}, {"1.2.1", "1.2", true}, {"2", "1.99.99", true}, {"1.2", "1.2.0", false},
-        {"1.02", "1.2", false}, {"0.9", "1.0", false}, {"", "1.0", false}, {"2.0", "", false}, {"v2.0", "1.0", false},
-        {"2..0", "1.0", false}, {"3.", "2", false}, {"1.3-beta", "1.2", false}, {"+2", "1", false}, {" 2", "1", false},
-        {"2.\xFF", "1", false}, {"9223372036854775807", "9223372036854775806", true}, {"2.\u0663", "1", true},
-        {"2.\u00B2", "1", true}, {"2.\u2167", "1", true}, {"\uFF12", "1", false}, {"2.\u4E00", "1", false},
-        {"2.1\u0301", "1", false}, {"99999999999999999999.1", "0.2", true}, {"9223372036854775808", "1", false}};
+        {"1.10", "1.9", true}, {"1.2.1", "1.2", true}, {"1.2", "1.2.0", false}, {"1.02", "1.2", false},
+        {"", "1.0", false}, {"2.0", "", false}, {"v2.0", "1.0", false}, {"2..0", "1.0", false},
+        {"1.3-beta", "1.2", false}, {"+2", "1", false}, {"2.\xFF", "1", false}, {"2.\u0663", "1", true},
+        {"\uFF12", "1", false}, {"9223372036854775807", "9223372036854775806", true},
+        {"99999999999999999999.1", "0.2", true}, {"9223372036854775808", "1", false}};
     // clang-format on
     for (const auto& [candidate, current, newer] : cases) {
         SCOPED_TRACE("\"" + candidate + "\" against \"" + current + "\"");
@@ -46,74 +43,26 @@ std::string manifest(const std::string& version, const std::string& url, const s
 TEST(ParseManifest, AcceptsOnlyWellFormedNewerManifests)
 {
     const std::string url = "\"" + archive + "\"";
-    const std::pair<std::string, std::optional<UpdateInfo>> cases[] = {
-        {manifest("\"2.1.0\"", url, R"(, "notes": ["a"], "size": 12)"), UpdateInfo{"2.1.0", archive, ""}},
-        {manifest("\"3\"", R"("https://me@EXAMPLE.com:8443/a%20b?x=1#f")", R"(, "notes": "\u00e9\n")"),
-         UpdateInfo{"3", "https://me@EXAMPLE.com:8443/a%20b?x=1#f", "\u00e9\n"}},
-        {manifest("\"3\"", R"("https://[::1]/u")"), UpdateInfo{"3", "https://[::1]/u", ""}},
-    };
-    for (const auto& [body, expected] : cases) {
-        SCOPED_TRACE(body);
-        EXPECT_EQ(Updater::parseManifest(body, "2.0"), expected);
-    }
+    // Members it does not know are ignored, however deeply nested.
+    const std::string nested = std::string(100000, '[') + std::string(100000, ']');
+    EXPECT_EQ(Updater::parseManifest(manifest("\"2.1.0\"", url, R"(, "notes": ["a"], "x": )" + nested), "2.0"),
+              (UpdateInfo{"2.1.0", archive, ""}));
+    EXPECT_EQ(Updater::parseManifest(
+                  manifest("\"3\"", R"("https://me@EXAMPLE.com:8443/a%20b?x=1#f")", R"(, "notes": "\u00e9\n")"), "2.0"),
+              (UpdateInfo{"3", "https://me@EXAMPLE.com:8443/a%20b?x=1#f", "\u00e9\n"}));
     // clang-format off
     const std::string rejected[] = {
-        manifest("\"2.0\"", url), manifest("\"1.9.9\"", url), manifest("9.0", url), manifest("null", url),
-        R"({"url": )" + url + "}", R"({"version": "9.0"})", manifest("\"9.0\"", "5"),
-        manifest("\"9.0\"", R"("http://example.com/a.zip")"), manifest("\"9.0\"", R"("HTTPS://example.com/a.zip")"),
-        manifest("\"9.0\"", R"("https:///x")"), manifest("\"9.0\"", R"("https://")"),
+        manifest("\"2.0\"", url), manifest("9.0", url), R"({"url": )" + url + "}", R"({"version": "9.0"})",
+        manifest("\"9.0\"", "5"), manifest("\"9.0\"", R"("http://example.com/a.zip")"),
+        manifest("\"9.0\"", R"("HTTPS://example.com/a.zip")"), manifest("\"9.0\"", R"("https:///x")"),
         manifest("\"9.0\"", R"("https://:443/x")"), manifest("\"9.0\"", R"("https://exa mple.com/a.zip")"),
         "[" + manifest("\"9.0\"", url) + "]", manifest("\"9.0\"", url, ","), manifest("\"9.0\"", url) + " x",
-        manifest("\"9.0\"", url, "/* c */"), manifest("\"9.0\xFF\"", url), ""};
+        manifest("\"9.0\xFF\"", url), ""};
     // clang-format on
     for (const auto& body : rejected) {
         SCOPED_TRACE(body);
         EXPECT_EQ(Updater::parseManifest(body, "2.0"), std::nullopt);
     }
-}
-TEST(ParseManifest, DeeplyNestedMembersAreIgnoredWithoutCrashing)
-{
-    const std::string nested = std::string(100000, '[') + std::string(100000, ']');
-    EXPECT_EQ(Updater::parseManifest(manifest("\"2\"", "\"https://e.com/a\"", ", \"x\": " + nested), "1.0"),
-              (UpdateInfo{"2", "https://e.com/a", ""}));
-}
-
-// The check against the loopback server.
-class UpdateCheck : public ::testing::Test
-{
-protected:
-    static void SetUpTestSuite() { server = std::make_unique<test::LoopbackServer>(); }
-    static void TearDownTestSuite() { server.reset(); }
-
-    static inline std::unique_ptr<test::LoopbackServer> server;
-};
-
-TEST_F(UpdateCheck, ManifestsFromTheServer)
-{
-    const test::LoopbackServer& s = *server;
-    const UpdateInfo sized{"9.0", "https://downloads.example.com/lumafold-9.0.zip", ""};
-    // Never down from https to http; at most ten redirects; at most 1 MiB, announced or not.
-    // clang-format off
-    const std::pair<std::string, std::optional<UpdateInfo>> cases[] = {
-        {s.https("/manifest/200"), update}, {s.http("/manifest/200"), update}, {s.https("/manifest/201"), std::nullopt},
-        {s.https("/manifest/304"), std::nullopt}, {s.https("/manifest/404"), std::nullopt},
-        {s.http("/redirect/302/" + s.http("/manifest/200")), update}, {s.https("/redirect/302//manifest/200"), update},
-        {s.https("/redirect/302/" + s.https("/manifest/404")), std::nullopt},
-        {s.http("/redirect/302/" + s.https("/manifest/200")), update},
-        {s.https("/redirect/302/" + s.http("/manifest/200")), std::nullopt},
-        {s.http("/redirect/302/file:///etc/hostname"), std::nullopt},
-        {s.https("/chain/9//manifest/200"), update}, {s.https("/chain/10//manifest/200"), std::nullopt},
-        {s.https("/sized/1048576"), sized}, {s.https("/sized/1048577"), std::nullopt},
-        {s.https("/sized/1048576/unannounced"), sized}, {s.https("/sized/1048577/unannounced"), std::nullopt},
-        {"file:///etc/hostname", std::nullopt}, {"not a url", std::nullopt}};
-    // clang-format on
-    CurlHttpClient client(s.caFile());
-    for (const auto& [url, expected] : cases) {
-        SCOPED_TRACE(url);
-        EXPECT_EQ(Updater::check(url, "2.0", client), expected);
-    }
-    CurlHttpClient systemTrust; // the server's own certificate is not trusted
-    EXPECT_EQ(Updater::check(s.https("/manifest/200"), "2.0", systemTrust), std::nullopt);
 }
 
 // Remembers the time-out asked for and passes the request on with a short one, so that a silent
@@ -132,15 +81,38 @@ struct ShortTimeoutSession : HttpClient
     bool fails = false;
 };
 
-TEST_F(UpdateCheck, ASilentServerOrAFailingSessionGivesNothing)
+// The check against the loopback server; a silent server or a failing session gives nothing too.
+TEST(UpdateCheck, ManifestsFromTheServer)
 {
+    const test::LoopbackServer s;
+    const UpdateInfo sized{"9.0", "https://downloads.example.com/lumafold-9.0.zip", ""};
+    // Never down from https to http; at most ten redirects; at most 1 MiB, announced or not.
+    // clang-format off
+    const std::pair<std::string, std::optional<UpdateInfo>> cases[] = {
+        {s.https("/manifest/200"), update}, {s.http("/manifest/200"), update}, {s.https("/manifest/201"), std::nullopt},
+        {s.https("/manifest/404"), std::nullopt}, {s.http("/redirect/302/" + s.http("/manifest/200")), update},
+        {s.http("/redirect/302/" + s.https("/manifest/200")), update},
+        {s.https("/redirect/302/" + s.http("/manifest/200")), std::nullopt},
+        {s.http("/redirect/302/file:///etc/hostname"), std::nullopt},
+        {s.https("/chain/9//manifest/200"), update}, {s.https("/chain/10//manifest/200"), std::nullopt},
+        {s.https("/sized/1048577"), std::nullopt}, {s.https("/sized/1048576/unannounced"), sized},
+        {s.https("/sized/1048577/unannounced"), std::nullopt}, {"file:///etc/hostname", std::nullopt}};
+    // clang-format on
+    CurlHttpClient client(s.caFile());
+    for (const auto& [url, expected] : cases) {
+        SCOPED_TRACE(url);
+        EXPECT_EQ(Updater::check(url, "2.0", client), expected);
+    }
+    CurlHttpClient systemTrust; // the server's own certificate is not trusted
+    EXPECT_EQ(Updater::check(s.https("/manifest/200"), "2.0", systemTrust), std::nullopt);
+
     ShortTimeoutSession session;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Updater::check(server->url("http", "silent", "/"), "2.0", session), std::nullopt);
+    EXPECT_EQ(Updater::check(s.url("http", "silent", "/"), "2.0", session), std::nullopt);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
     EXPECT_EQ(session.asked, 10s);
     session.fails = true;
-    EXPECT_EQ(Updater::check(server->http("/manifest/200"), "2.0", session), std::nullopt);
+    EXPECT_EQ(Updater::check(s.http("/manifest/200"), "2.0", session), std::nullopt);
 }
 
 } // namespace

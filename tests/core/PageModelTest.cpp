@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "EngineTestSupport.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -40,6 +43,17 @@ TEST(PageDescriptor, EqualityAndHashFollowContentAndRotation)
         EXPECT_EQ(std::unordered_set<PageDescriptor>({a, b}).size(), equal ? 1u : 2u);
         const bool sameContent = equal || a.rotation != b.rotation;
         EXPECT_EQ(std::unordered_set<PageContent>({a.content, b.content}).size(), sameContent ? 1u : 2u);
+    }
+}
+
+TEST(PageSize, JsonRoundTripsWidthAndHeightAndNeedsBothNumbers)
+{
+    const auto json = PageSize{595.28, 841.89}.toJson();
+    EXPECT_EQ(nlohmann::json::parse(json), nlohmann::json({{"width", 595.28}, {"height", 841.89}}));
+    EXPECT_EQ(PageSize::fromJson(json), (PageSize{595.28, 841.89}));
+    for (const std::string json : {R"({"width": 595.28})", R"({"width": "595", "height": 8})", ""}) {
+        SCOPED_TRACE(json);
+        EXPECT_THROW(PageSize::fromJson(json), std::invalid_argument);
     }
 }
 

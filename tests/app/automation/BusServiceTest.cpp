@@ -31,14 +31,13 @@ using BusServiceTest = BusFixture;
 
 TEST_F(BusServiceTest, ActivationCombinesAwkwardNamesAndTheServiceLeavesWhenIdle)
 {
+    auto widths = writeAwkwardPdfs(inputs.path());
     QStringList paths;
-    std::vector<double> widths;
-    for (std::size_t i = 0; i < awkwardNames.size(); ++i) {
-        widths.push_back(400.0 + static_cast<double>(i));
-        paths << qt(writeWidthsPdf(inputs / awkwardNames[i], {widths.back()}));
+    for (const auto& name : awkwardNames) {
+        paths << qt(inputs / name);
     }
     paths << paths[0]; // the first file again at the end
-    widths.push_back(400);
+    widths.push_back(widths[0]);
     ASSERT_FALSE(serviceRuns());
 
     const auto [path, dialog] = combinedFrom(combine(paths));

@@ -77,15 +77,12 @@ protected:
 
 TEST_F(DesktopEntryTest, EveryInstalledLauncherCombinesTheFilesAndNotifiesTheResult)
 {
-    QStringList names{"-"};
-    QStringList paths{qt(inputs / "-")};
-    std::vector<double> widths{399};
-    writeWidthsPdf(inputs / "-", widths);
-    for (std::size_t i = 0; i < awkwardNames.size(); ++i) {
-        widths.push_back(400.0 + static_cast<double>(i));
-        writeWidthsPdf(inputs / awkwardNames[i], {widths.back()});
-        names << QString::fromStdString(awkwardNames[i]);
-        paths << qt(inputs / awkwardNames[i]);
+    const auto widths = writeAwkwardPdfs(inputs.path());
+    QStringList names;
+    QStringList paths;
+    for (const auto& name : awkwardNames) {
+        names << QString::fromStdString(name);
+        paths << qt(inputs / name);
     }
     std::vector<std::pair<QString, QStringList>> launchers;
     for (const auto* desktopFile : {"share/applications/app.marlo.Lumafold.desktop",

@@ -13,13 +13,15 @@
 namespace lumafold::test {
 
 // File names that break naive quoting or option parsing.
-inline const std::vector<std::string> awkwardNames = {"two words.pdf",
-                                                      "quotes \"double\" and 'single'.pdf",
-                                                      "\u00DCml\u00E4ute \u540D\u524D.pdf",
-                                                      "-leading dash.pdf",
-                                                      "--help",
-                                                      "-o",
-                                                      "-"};
+inline const std::vector<std::string> awkwardNames = {
+    "two words.pdf",
+    "quotes \"double\" and 'single'.pdf",
+    "\u00DCml\u00E4ute \u540D\u524D.pdf",
+    "-leading dash.pdf",
+    "--help",
+    "-o",
+    "-",
+};
 // One page under each awkward name, 400, 401, ... points wide, the first titled "Quarterly report".
 // Returns the widths.
 std::vector<double> writeAwkwardPdfs(const std::filesystem::path& folder);

@@ -71,14 +71,11 @@ TEST_F(BusServiceTest, FailuresAreNamedBusErrors)
 
 TEST_F(BusServiceTest, ConcurrentCallsDoNotCollide)
 {
-    // Call n combines a file of 40 pages, 100 * n + 100 points wide.
+    // Call n combines a file of 40 pages, each 100 * n + 100 points wide.
     constexpr int calls = 4;
-    const auto widthOf = [](int call) {
-        return 100.0 * call + 100;
-    };
     std::vector<QDBusPendingCall> pending;
     for (int call = 0; call < calls; ++call) {
-        const auto file = writeSimplePdf(inputs / (std::to_string(call) + ".pdf"), 40, widthOf(call));
+        const auto file = writeSimplePdf(inputs / (std::to_string(call) + ".pdf"), 40, 100.0 * call + 100);
         pending.push_back(bus().asyncCall(combineCall({qt(file)}), 120000));
     }
     std::set<fs::path> folders;
@@ -86,7 +83,7 @@ TEST_F(BusServiceTest, ConcurrentCallsDoNotCollide)
         SCOPED_TRACE(call);
         ASSERT_TRUE(QTest::qWaitFor([&] { return pending[call].isFinished(); }, 240000));
         const auto path = combinedFrom(pending[call].reply()).first;
-        EXPECT_EQ(pageWidths(path), std::vector<double>(40, widthOf(call)));
+        EXPECT_EQ(pageWidths(path), std::vector<double>(40, 100.0 * call + 100));
         folders.insert(path.parent_path());
     }
     EXPECT_EQ(folders.size(), static_cast<std::size_t>(calls));

@@ -10,6 +10,17 @@
 
 namespace lumafold::test {
 
+std::vector<double> writeAwkwardPdfs(const std::filesystem::path& folder)
+{
+    std::vector<double> widths;
+    for (const auto& name : awkwardNames) {
+        widths.push_back(400.0 + static_cast<double>(widths.size()));
+        writeWidthsPdf(folder / name, {widths.back()},
+                       widths.size() == 1 ? std::optional<std::string>("Quarterly report") : std::nullopt);
+    }
+    return widths;
+}
+
 std::vector<std::filesystem::path> workingFolders(const std::filesystem::path& folder)
 {
     std::vector<std::filesystem::path> found;

@@ -20,7 +20,11 @@ inline const std::vector<std::string> awkwardNames = {
     "-leading dash.pdf",
     "--help",
     "-o",
+    "-",
 };
+// One page under each awkward name, 400, 401, ... points wide, the first titled "Quarterly report".
+// Returns the widths.
+std::vector<double> writeAwkwardPdfs(const std::filesystem::path& folder);
 
 // The "Marlo Lumafold Intent <UUID>" folders directly inside `folder`.
 std::vector<std::filesystem::path> workingFolders(const std::filesystem::path& folder);

@@ -84,6 +84,7 @@ TEST_F(CombineCommandTest, FailuresSayWhyAndLeaveNothingBehind)
     const auto a = writeWidthsPdf(inputs / "a.pdf", {200, 201});
     qpdf::encrypt(a, inputs / "locked.pdf", "secret", "owner");
     ASSERT_EQ(::mkfifo((inputs / "pipe.pdf").c_str(), 0600), 0);
+    writeFile(inputs / "damaged.pdf", std::string("%PDF-1.7\nno objects follow\n"));
     const auto usage = [](const std::string& message) {
         return "lumafold combine: " + message + "\nTry \u201Clumafold combine --help\u201D.";
     };
@@ -94,6 +95,7 @@ TEST_F(CombineCommandTest, FailuresSayWhyAndLeaveNothingBehind)
         {{}, 1, "Choose at least one PDF."},
         // The engine reads a copy, yet the message names the file given.
         {{a, inputs / "locked.pdf", a}, 1, "Unlock locked.pdf before adding it."},
+        {{a, inputs / "damaged.pdf"}, 1, "damaged.pdf could not be read."},
         {{a, inputs / "gone.pdf"}, 1, "gone.pdf could not be read."},
         {{a, inputs / "pipe.pdf"}, 1, "pipe.pdf could not be read."},
         // Names that could pass for a different message are quoted.

@@ -16,8 +16,6 @@
 #include <QTest>
 #include <QThreadPool>
 
-#include <memory>
-
 namespace lumafold::test {
 
 // The real window over a real model, shown on the offscreen platform.

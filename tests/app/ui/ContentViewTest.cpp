@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QSplitter>
 
 #include <algorithm>
 
@@ -23,8 +24,13 @@ TEST_F(WindowStateTest, CountersAndMetricsFollowThePagesFromAnEmptyWorkspace)
     EXPECT_TRUE(find("organiserEmptyState")->isVisible());
     EXPECT_EQ(text("outputMetric"), "0 pages");
     EXPECT_EQ(text("documentsMetric"), "0 sources");
+    model.setExportMode(PagesExportMode::split);
+    EXPECT_EQ(text("exportButton"), "Create 0 PDFs");
 
     addPages("report.pdf", 1);
+    EXPECT_EQ(text("pageCounter"), "1 page");
+    EXPECT_EQ(text("outputMetric"), "1 pages");
+    EXPECT_EQ(text("documentsMetric"), "1 source");
     addPages("scan.pdf", 11);
     model.selectRange("1-3");
     EXPECT_EQ(text("pageCounter"), "12 pages");
@@ -57,6 +63,8 @@ TEST_F(WindowStateTest, TheExportButtonNamesWhatWillBeCreated)
 TEST_F(WindowStateTest, TheFooterShowsTheWayToWhatWasWritten)
 {
     const QUrl written = FileLocations::toUrl(dir / "a.pdf");
+    model.setLastOutputURLs({written});
+    EXPECT_EQ(text("revealOutputButton"), "Show PDF in File Manager");
     model.setLastOutputURLs({written, written});
     EXPECT_EQ(text("revealOutputButton"), "Show PDFs in File Manager");
     QTest::mouseClick(find<QAbstractButton>("revealOutputButton"), Qt::LeftButton);
@@ -125,6 +133,7 @@ TEST_F(WindowStateTest, AnErrorIsShownUntilTheAlertIsClosed)
     model.setErrorMessage(QStringLiteral("The selected destination is not writable."));
     auto* alert = find<QMessageBox>("errorAlert");
     ASSERT_TRUE(QTest::qWaitFor([alert] { return alert->isVisible(); }));
+    EXPECT_EQ(alert->windowTitle(), "Marlo Lumafold");
     EXPECT_EQ(alert->text(), "The selected destination is not writable.");
     QTest::mouseClick(alert->button(QMessageBox::Ok), Qt::LeftButton);
     EXPECT_FALSE(model.errorMessage().has_value());
@@ -141,6 +150,16 @@ TEST_F(WindowStateTest, ButtonsShowTheirSymbolsWithoutAnIconTheme)
             std::count_if(alpha.constBits(), alpha.constBits() + alpha.sizeInBytes(), [](uchar a) { return a > 128; }),
             20);
     }
+}
+
+TEST_F(WindowStateTest, TheWindowAndTheInspectorKeepTheirLimits)
+{
+    window.resize(800, 500);
+    EXPECT_GE(window.width(), 1120);
+    EXPECT_GE(window.height(), 720);
+    window.resize(2400, 900);
+    find<QSplitter>("splitView")->setSizes({100, 100, 2000});
+    EXPECT_LE(find("inspector")->width(), 390);
 }
 
 } // namespace

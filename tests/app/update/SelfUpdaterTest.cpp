@@ -106,7 +106,8 @@ protected:
     static inline BundleSignature::PublicKey signer;
     test::TempDir dir;
     CurlHttpClient client{server->caFile()};
-    InstallOptions options{dir / "Applications/Lumafold.app", signer, "app.marlo.Lumafold", dir / "tmp", ::getpid()};
+    InstallOptions options{dir / "Applications/Lumafold.app", signer, "app.marlo.Lumafold", dir / "tmp",
+                           test::exitedPid()};
 };
 
 TEST_F(Install, EachRefusedLocationDownloadOrBundleEndsWithItsError)

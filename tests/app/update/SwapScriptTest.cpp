@@ -14,9 +14,7 @@ protected:
     void SetUp() override
     {
         test::makeBundle(dir / newApp, "2.1.0");
-        const pid_t exited = test::spawn({"/bin/true"});
-        ::waitpid(exited, nullptr, 0);
-        test::writeFile(dir / "swap.sh", SelfUpdater::swapScript(exited));
+        test::writeFile(dir / "swap.sh", SelfUpdater::swapScript(test::exitedPid()));
     }
     // Runs the script on a fresh old bundle, to its end or its death, after `prepare`. Returns
     // which bundle is then in place ("broken" for neither) and what the script left beside it.
@@ -59,6 +57,11 @@ TEST_F(SwapScript, SwapsAndStartsTheNewVersionOrKeepsAndStartsTheOldOneWhenACopy
         {[&] { writeTool(helper, "exit 1"); }, "old", "2.0\n"},
         {[&] { writeTool(helper, "exit 2"); }, "new", "2.1.0\n"},
         {[&] { writeTool(helper, "exit 2"), writeTool(dir / "bin/mv", "exit 1"); }, "old", "2.0\n"},
+        // The old bundle is already the backup when the new one fails to move in: it goes back.
+        {[&] {
+             writeTool(helper, "exit 2"), writeTool(dir / "bin/mv", R"([ "$2" = "${2%.new}" ] && exec /bin/mv "$@")");
+         },
+         "old", "2.0\n"},
     };
     for (const auto& [prepare, inPlace, started] : cases) {
         EXPECT_EQ(run(prepare), std::make_pair(inPlace, std::size_t{0})) << started;

@@ -96,6 +96,14 @@ inline pid_t spawn(std::vector<const char*> argv)
     return child;
 }
 
+// A process number nothing runs under any more, for a swap that must not wait.
+inline pid_t exitedPid()
+{
+    const pid_t exited = spawn({"/bin/true"});
+    ::waitpid(exited, nullptr, 0);
+    return exited;
+}
+
 // What the program a swap started wrote to `marker`, once it did.
 inline std::string startedVersion(const std::filesystem::path& marker)
 {

@@ -81,8 +81,7 @@ TEST(Assembly, BlankPagesAreWhiteAtTheExactSizeAndCarryTheirTurn)
 {
     TempDir dir;
     const auto out = exported(dir, {blankPage(PageSize::a4, 90), blankPage(PageSize::letter, -90)});
-    EXPECT_TRUE(qpdf::checkPasses(out));
-    PdfInspector pdf(out);
+    const PdfInspector pdf(out);
     EXPECT_EQ(std::pair(rotation(pdf.page(0)), rotation(pdf.page(1))), std::pair(90, 270));
     const auto box = pdf.page(0)["/MediaBox"];
     EXPECT_NEAR(box[2].get<double>(), 595.28, 0.01);
@@ -140,33 +139,27 @@ TEST(Assembly, AStopEndsTheLookUpOfPagesOneByOne)
     EXPECT_THROW(LumafoldEngine::assemble({sourcePage(dir / "long.pdf", 0)}, false, stop.get_token()), Cancelled);
 }
 
-TEST(Assembly, CombinesMoreFilesThanMayBeOpenAtOnce)
+// Files are let go of as their pages are copied; with no descriptor to spare the limit is named
+// rather than the file blamed.
+TEST(Assembly, CombinesMoreFilesThanMayBeOpenAtOnceAndNamesTheLimitWhenReached)
 {
     TempDir dir;
     std::vector<PageDescriptor> pages;
     for (int i = 0; i < 200; ++i) {
         pages.push_back(sourcePage(writeWidthsPdf(dir / (std::to_string(i) + ".pdf"), {100}), 0));
     }
-    const OpenFileLimit limit(64);
-    const auto result = LumafoldEngine::assemble(pages, false);
-    EXPECT_EQ(result.pageCount, 200);
-    EXPECT_EQ(result.sourceCount, 200);
-}
-
-TEST(Assembly, NamesTheLimitOfOpenFilesWhenReached)
-{
-#if defined(__SANITIZE_ADDRESS__)
+    {
+        const OpenFileLimit limit(64);
+        EXPECT_EQ(LumafoldEngine::assemble(pages, false).sourceCount, 200);
+    }
+#if !defined(__SANITIZE_ADDRESS__)
     // UBSan checks an object's type through a pipe; with no descriptor left it reports every
-    // exception object as having an invalid vptr. The normal build and memcheck run this test.
-    GTEST_SKIP() << "needs descriptors the sanitizer runtime would take";
-#endif
-    TempDir dir;
-    const auto a = writeWidthsPdf(dir / "a.pdf", {100});
-    // With no descriptor to spare the limit is named rather than the file blamed.
+    // exception object as having an invalid vptr. The normal build and memcheck run this part.
     const int lowestFree = open("/dev/null", O_RDONLY | O_CLOEXEC);
     ASSERT_GE(lowestFree, 0);
     close(lowestFree);
     const OpenFileLimit limit(static_cast<rlim_t>(lowestFree));
-    EXPECT_EQ(engineError([&] { LumafoldEngine::assemble({sourcePage(a, 0)}, false); }),
-              LumafoldError::tooManyOpenFiles(a));
+    EXPECT_EQ(engineError([&] { LumafoldEngine::assemble({pages[0]}, false); }),
+              LumafoldError::tooManyOpenFiles(dir / "0.pdf"));
+#endif
 }

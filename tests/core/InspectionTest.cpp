@@ -51,7 +51,6 @@ TEST(Inspect, FilesThatCannotBeUsedAreNamedByEveryOperation)
     TempDir dir;
     const auto plain = writeWidthsPdf(dir / "plain.pdf", {100, 200});
     qpdf::encrypt(plain, dir / "locked.pdf", "secret", "owner");
-    writeFile(dir / "text.pdf", std::string("Dear reader,\nthis is not a PDF.\n"));
     // The catalog comes last and one long content stream fills most of the file, so the cut falls
     // inside the stream and loses the page tree: what is left repairs to a file without pages, yet
     // it is a damaged file, not an empty one.
@@ -59,7 +58,6 @@ TEST(Inspect, FilesThatCannotBeUsedAreNamedByEveryOperation)
     writeFile(dir / "cut.pdf", whole.substr(0, whole.size() / 2));
     const std::pair<const char*, LumafoldError (*)(std::filesystem::path)> cases[] = {
         {"locked.pdf", LumafoldError::encrypted},
-        {"text.pdf", LumafoldError::cannotRead},
         {"cut.pdf", LumafoldError::cannotRead},
         {"absent.pdf", LumafoldError::cannotRead}};
     for (const auto& [name, error] : cases) {
@@ -95,23 +93,18 @@ TEST(Inspect, RestrictedAndRepairableFilesAreUsedAndBadInputPrintsNothing)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST(Inspect, APageCountBeyondWhatTheFileHoldsIsNotBelieved)
+TEST(Inspect, PageTreesThatOverstateTheirPagesAreReadInBoundedWork)
 {
+    // A count believed would have every operation allocate for two billion pages.
     TempDir dir;
     auto pdf = makePdf(PdfLayout{.pages = {PageLayout{.width = 100}, PageLayout{.width = 300}}});
     pdf.replace(pdf.find("/Count 2"), 8, "/Count 2000000000");
-    const auto lying = dir / "lying.pdf";
-    writeFile(lying, pdf);
-    // Believed, it would have every operation allocate for two billion pages.
-    EXPECT_EQ(LumafoldEngine::inspect(lying).pageCount, 2);
-    EXPECT_EQ(pageWidths(exported(dir, {sourcePage(lying, 1), sourcePage(lying, 0)})), (std::vector<double>{300, 100}));
-}
+    writeFile(dir / "lying.pdf", pdf);
+    EXPECT_EQ(LumafoldEngine::inspect(dir / "lying.pdf").pageCount, 2);
+    EXPECT_EQ(pageWidths(exported(dir, {sourcePage(dir / "lying.pdf", 1)})), std::vector<double>{300});
 
-TEST(Inspect, APageTreeThatReachesItsPagesOverAndOverIsReadInBoundedWork)
-{
     // Every node lists its child twice: 2^25 pages in 27 objects. Believed, this took minutes and
     // gigabytes, and with /Count 1 at the root every walk still visited all the leaves.
-    TempDir dir;
     const auto doubled = dir / "doubled.pdf";
     writeFile(doubled, makeDoubledPageTree(25, 1LL << 25));
     expectRefusedEverywhere(doubled, LumafoldError::cannotRead(doubled));

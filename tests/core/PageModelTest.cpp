@@ -1,14 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "EngineTestSupport.h"
 
-#include <nlohmann/json.hpp>
-
-#include <cstdint>
-#include <limits>
-#include <stdexcept>
-#include <string>
 #include <unordered_set>
-#include <vector>
 
 namespace lumafold {
 namespace {
@@ -34,7 +27,6 @@ TEST(PageDescriptor, EqualityAndHashFollowContentAndRotation)
         {"other index", sourcePage("/a.pdf", 2, 0), sourcePage("/a.pdf", 3, 0), false},
         {"other file", sourcePage("/a.pdf", 2, 0), sourcePage("/b.pdf", 2, 0), false},
         {"other rotation", sourcePage("/a.pdf", 2, 0), sourcePage("/a.pdf", 2, 90), false},
-        {"same blank size", blankPage(PageSize::a4), blankPage(PageSize{595.28, 841.89}), true},
         {"width differs", blankPage(PageSize{100, 200}), blankPage(PageSize{101, 200}), false},
         {"source and blank", sourcePage("/a.pdf", 0, 0), blankPage(PageSize::a4), false}};
     for (const auto& [name, a, b, equal] : cases) {

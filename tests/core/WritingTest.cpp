@@ -109,12 +109,9 @@ TEST(Split, CutsPagesIntoNumberedFiles)
               (std::vector<std::filesystem::path>{out / "Name-01.pdf", out / "Name-02.pdf", out / "Name-03.pdf"}));
     EXPECT_EQ(pageWidths(files[0]), (std::vector<double>{100, 110, 120, 130}));
     EXPECT_EQ(pageWidths(files[2]), (std::vector<double>{180, 190}));
-    for (std::int64_t size : {0, -3}) {
-        TempDir single;
-        const auto singles = LumafoldEngine::split(pages, size, single.path(), "Name", false);
-        ASSERT_EQ(singles.size(), 10u);
-        EXPECT_EQ(pageWidths(singles.back()), std::vector<double>{190});
-    }
+    const auto singles = LumafoldEngine::split(pages, 0, dir / "singles", "Name", false); // at least one a file
+    ASSERT_EQ(singles.size(), 10u);
+    EXPECT_EQ(pageWidths(singles.back()), std::vector<double>{190});
 }
 
 TEST(Split, IsAllOrNothing)

@@ -43,7 +43,6 @@ TEST(Inspect, ReportsPagesSizesBytesAndTitle)
     EXPECT_EQ(info.pageSizes, (std::vector<PageSize>{PageSize::letter, PageSize{300, 200}}));
     EXPECT_EQ(LumafoldEngine::inspect(writeWidthsPdf(dir / "titled.pdf", {100}, "Minutes")).title, "Minutes");
     EXPECT_EQ(LumafoldEngine::inspect(writeWidthsPdf(dir / "untitled.pdf", {100})).title, std::nullopt);
-    EXPECT_EQ(LumafoldEngine::descriptors(pdf), (std::vector<PageDescriptor>{sourcePage(pdf, 0), sourcePage(pdf, 1)}));
 }
 
 TEST(Inspect, FilesThatCannotBeUsedAreNamedByEveryOperation)

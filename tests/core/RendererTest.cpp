@@ -30,17 +30,16 @@ std::array<int, 3> corner(const Bitmap& bitmap, bool left, bool top)
 
 TEST(PdfRenderer, ReportsEachPageAsItIsDrawn)
 {
-    const auto renderer = PdfRenderer::open(
-        bytesOf(makePdf(PdfLayout{.pages = {
-                                      PageLayout{},
-                                      PageLayout{.width = 300, .height = 200, .rotate = 90},
-                                      PageLayout{.width = 300, .height = 200, .rotate = 180},
-                                      PageLayout{.cropBox = std::array{100.0, 100.0, 400.0, 300.0}},
-                                      PageLayout{.rotate = 90, .cropBox = std::array{0.0, 0.0, 900.0, 50.0}},
-                                  }})));
+    auto pdf = makePdf(PdfLayout{.pages = {PageLayout{}, PageLayout{.width = 300, .height = 200, .rotate = 90},
+                                           PageLayout{.width = 300, .height = 200, .rotate = 180},
+                                           PageLayout{.width = 611}, PageLayout{.width = 610, .rotate = 90}}});
+    // A visible box inside the media box, and one reaching past it.
+    pdf.insert(pdf.find("/MediaBox [0 0 611"), "/CropBox [100 100 400 300] ");
+    pdf.insert(pdf.find("/MediaBox [0 0 610"), "/CropBox [0 0 900 50] ");
+    const auto renderer = PdfRenderer::open(bytesOf(pdf));
     ASSERT_TRUE(renderer);
     EXPECT_EQ(renderer->pageSizes(),
-              (std::vector<PageSize>{PageSize::letter, {200, 300}, {300, 200}, {300, 200}, {50, 612}}));
+              (std::vector<PageSize>{PageSize::letter, {200, 300}, {300, 200}, {300, 200}, {50, 610}}));
 }
 
 TEST(PdfRenderer, DrawsThePageTurnedOnWhiteAtTheAskedScale)

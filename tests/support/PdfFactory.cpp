@@ -237,10 +237,6 @@ std::string makePdf(const PdfLayout& layout)
             dict += " /MediaBox [0 0 " + num(page.width) + " " + num(page.height) + "]";
             dict += page.rotate ? " /Rotate " + std::to_string(page.rotate) : "";
         }
-        if (page.cropBox) {
-            const auto& box = *page.cropBox;
-            dict += " /CropBox [" + num(box[0]) + " " + num(box[1]) + " " + num(box[2]) + " " + num(box[3]) + "]";
-        }
         dict += layout.xmpMetadata ? " /Metadata " + ref(w.add(xmp)) : "";
         if (page.strayAnnot != StrayAnnot::none) {
             annots.push_back(page.strayAnnot == StrayAnnot::itsPage     ? pageObjects[i]

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -48,8 +47,7 @@ struct PageLayout
 {
     double width = 612;
     double height = 792;
-    int rotate = 0;                               // written as /Rotate when not 0
-    std::optional<std::array<double, 4>> cropBox; // x0 y0 x1 y1
+    int rotate = 0; // written as /Rotate when not 0
     std::string label;
     // A red square in the top-left corner of the unturned page, to tell orientation in pictures.
     bool cornerMarker = false;

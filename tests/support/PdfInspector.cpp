@@ -6,12 +6,13 @@
 #include "support/PageWidths.h"
 #include "support/PdfFactory.h"
 #include "support/Qpdf.h"
+#include "support/TempDir.h"
 
+#include <fcntl.h>
 #include <memory>
 #include <regex>
 #include <spawn.h>
 #include <stdexcept>
-#include <sys/mman.h>
 #include <sys/wait.h>
 #include <turbojpeg.h>
 #include <unistd.h>
@@ -20,50 +21,29 @@ extern char** environ;
 
 namespace lumafold::test {
 
-namespace {
-// The whole content of an unnamed file the child wrote to.
-std::string drain(int fd)
-{
-    std::string text;
-    char buffer[65536];
-    ssize_t n;
-    lseek(fd, 0, SEEK_SET);
-    while ((n = read(fd, buffer, sizeof buffer)) > 0) {
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    close(fd);
-    return text;
-}
-
-} // namespace
-
 ProcessResult runProcess(const std::vector<std::string>& argv)
 {
-    // Both streams go to unnamed files, so a program that fills one cannot block on it.
-    const int out = memfd_create("stdout", MFD_CLOEXEC);
-    const int err = memfd_create("stderr", MFD_CLOEXEC);
-    if (out < 0 || err < 0) {
-        throw std::runtime_error("cannot capture output");
-    }
+    // Both streams go to files, so a program that fills one cannot block on it.
+    const TempDir dir;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    posix_spawn_file_actions_addopen(&actions, 1, (dir / "out").c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(), O_WRONLY | O_CREAT, 0600);
     std::vector<char*> args;
     for (const auto& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
     }
     args.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
     int status = 0;
-    if (spawned != 0 || waitpid(pid, &status, 0) != pid) {
-        close(out);
-        close(err);
+    const bool ran =
+        posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0 && waitpid(pid, &status, 0) == pid;
+    posix_spawn_file_actions_destroy(&actions);
+    if (!ran) {
         throw std::runtime_error("cannot start " + argv[0]);
     }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, drain(out), drain(err)};
+    const auto out = readFile(dir / "out"), err = readFile(dir / "err");
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, {out.begin(), out.end()}, {err.begin(), err.end()}};
 }
 
 bool qpdf::checkPasses(const std::filesystem::path& pdf)

@@ -105,9 +105,7 @@ TEST(UpdateCheck, ManifestsFromTheServer)
     EXPECT_EQ(Updater::check(s.https("/manifest/200"), "2.0", systemTrust), std::nullopt);
 
     ShortTimeoutSession session;
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Updater::check(s.url("http", "silent", "/"), "2.0", session), std::nullopt);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
     EXPECT_EQ(session.asked, 10s);
     session.fails = true;
     EXPECT_EQ(Updater::check(s.http("/manifest/200"), "2.0", session), std::nullopt);

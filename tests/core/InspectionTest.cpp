@@ -8,12 +8,6 @@ using namespace lumafold::test;
 
 namespace {
 
-// Throws, failing the test, when there is no picture.
-DecodedJpeg picture(const PageDescriptor& page, std::int64_t maxPixelSize = 360)
-{
-    return decodeJpeg(LumafoldEngine::thumbnailData(page, maxPixelSize).value());
-}
-
 // Every operation that opens `pdf` reports `error`, and it has no picture.
 void expectRefusedEverywhere(const std::filesystem::path& pdf, const LumafoldError& error)
 {
@@ -136,7 +130,7 @@ TEST(Thumbnail, ShowsThePageTurnedAsItWillBeExported)
     for (const auto& row : cases) {
         SCOPED_TRACE(testing::Message() << "row " << &row - cases);
         const auto& [page, maxSize, width, height, right, bottom] = row;
-        const auto image = picture(page, maxSize);
+        const auto image = decodeJpeg(LumafoldEngine::thumbnailData(page, maxSize).value());
         EXPECT_NEAR(image.width, width, 1);
         EXPECT_NEAR(image.height, height, 1);
         if (right >= 0) {

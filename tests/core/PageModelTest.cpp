@@ -13,9 +13,7 @@ TEST(PageDescriptor, RotationIsNormalizedIntoOneTurn)
     const std::pair<std::int64_t, std::int64_t> cases[] = {{0, 0},      {360, 0}, {450, 90}, {-1, 359},   {-90, 270},
                                                            {-450, 270}, {45, 45}, {most, 7}, {least, 352}};
     for (const auto& [angle, expected] : cases) {
-        SCOPED_TRACE(angle);
-        EXPECT_EQ(PageDescriptor::normalized(angle), expected);
-        EXPECT_EQ(test::blankPage(PageSize::a4, angle).rotation, expected);
+        EXPECT_EQ(PageDescriptor::normalized(angle), expected) << angle;
     }
 }
 

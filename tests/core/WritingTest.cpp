@@ -42,7 +42,8 @@ TEST(Write, PutsAVerifiedFileInPlaceAndCreatesMissingFolders)
     }
 }
 
-TEST(Write, NeverReplacesWhatIsAlreadyThere)
+// Not even what appears between the check and the move.
+TEST(Write, NeverReplacesWhatIsThereOrAppearsMeanwhile)
 {
     TempDir dir;
     const auto result = twoPages(dir);
@@ -57,21 +58,17 @@ TEST(Write, NeverReplacesWhatIsAlreadyThere)
     EXPECT_EQ(text(dir / "taken.pdf"), "keep me");
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.pdf"));
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"dangling.pdf", "folder.pdf", "src.pdf", "taken.pdf"}));
-}
-
-TEST(Write, MoveNeverReplacesAFileThatAppearedMeanwhile)
-{
-    TempDir dir;
+    TempDir race;
     for (auto move : {&FileOps::moveNoReplace, &FileOps::linkThenUnlink}) {
-        writeFile(dir / "side", std::string("new"));
-        writeFile(dir / "final", std::string("raced in"));
-        EXPECT_FALSE(move(dir / "side", dir / "final"));
-        EXPECT_EQ(text(dir / "final"), "raced in");
-        std::filesystem::remove(dir / "final");
-        EXPECT_TRUE(move(dir / "side", dir / "final"));
-        EXPECT_EQ(dir.entries(), std::vector<std::string>{"final"});
-        EXPECT_EQ(text(dir / "final"), "new");
-        std::filesystem::remove(dir / "final");
+        writeFile(race / "side", std::string("new"));
+        writeFile(race / "final", std::string("raced in"));
+        EXPECT_FALSE(move(race / "side", race / "final"));
+        EXPECT_EQ(text(race / "final"), "raced in");
+        std::filesystem::remove(race / "final");
+        EXPECT_TRUE(move(race / "side", race / "final"));
+        EXPECT_EQ(race.entries(), std::vector<std::string>{"final"});
+        EXPECT_EQ(text(race / "final"), "new");
+        std::filesystem::remove(race / "final");
     }
 }
 
@@ -96,13 +93,14 @@ TEST(Write, FailuresSayWhyAndLeaveNothingBehind)
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"blocker", "src.pdf"}));
 }
 
-// Numbers have as many digits as the last one, and at least two.
-TEST(Split, CutsPagesIntoNumberedFiles)
+// Numbers have as many digits as the last one, and at least two. A split that fails removes the
+// files it wrote.
+TEST(Split, CutsPagesIntoNumberedFilesAllOrNothing)
 {
     EXPECT_EQ(LumafoldEngine::splitFileName("Report", 1, 100), "Report-001.pdf");
     TempDir dir;
-    const auto pages = LumafoldEngine::descriptors(
-        writeWidthsPdf(dir / "src.pdf", {100, 110, 120, 130, 140, 150, 160, 170, 180, 190}));
+    const auto src = writeWidthsPdf(dir / "src.pdf", {100, 110, 120, 130, 140, 150, 160, 170, 180, 190});
+    const auto pages = LumafoldEngine::descriptors(src);
     const auto out = dir / "out";
     const auto files = LumafoldEngine::split(pages, 4, out, "Name", false);
     ASSERT_EQ(files,
@@ -112,22 +110,16 @@ TEST(Split, CutsPagesIntoNumberedFiles)
     const auto singles = LumafoldEngine::split(pages, 0, dir / "singles", "Name", false); // at least one a file
     ASSERT_EQ(singles.size(), 10u);
     EXPECT_EQ(pageWidths(singles.back()), std::vector<double>{190});
-}
 
-TEST(Split, IsAllOrNothing)
-{
-    TempDir dir;
-    const auto src = writeWidthsPdf(dir / "src.pdf", {100, 200, 300});
-    const auto pages = LumafoldEngine::descriptors(src);
     TempDir taken;
     writeFile(taken / "Name-03.pdf", std::string("mine"));
     EXPECT_EQ(engineError([&] { LumafoldEngine::split(pages, 1, taken.path(), "Name", false); }),
               LumafoldError::destinationExists(taken / "Name-03.pdf"));
     // The first file is written before the second fails.
     EXPECT_EQ(engineError([&] {
-                  LumafoldEngine::split({pages[0], sourcePage(src, 9)}, 1, taken.path(), "Name", false);
+                  LumafoldEngine::split({pages[0], sourcePage(src, 99)}, 1, taken.path(), "Name", false);
               }),
-              LumafoldError::missingPage(src, 9));
+              LumafoldError::missingPage(src, 99));
     EXPECT_EQ(engineError([&] { LumafoldEngine::split({}, 1, taken.path(), "Name", false); }),
               LumafoldError::noPages());
     EXPECT_EQ(taken.entries(), std::vector<std::string>{"Name-03.pdf"});

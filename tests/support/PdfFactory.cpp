@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <iomanip>
 #include <map>
@@ -162,10 +163,8 @@ std::string makePdf(const PdfLayout& layout)
     const int catalog = w.placeholder();
     const int pagesNode = w.placeholder();
     const int font = w.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
-    std::vector<int> pageObjects;
-    for (size_t i = 0; i < layout.pages.size(); ++i) {
-        pageObjects.push_back(w.placeholder());
-    }
+    std::vector<int> pageObjects(layout.pages.size());
+    std::generate(pageObjects.begin(), pageObjects.end(), [&w] { return w.placeholder(); });
 
     const auto xmp = stream("/Type /Metadata /Subtype /XML", "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>");
     std::vector<int> fields;
@@ -183,21 +182,19 @@ std::string makePdf(const PdfLayout& layout)
         if (page.textField) {
             const int appearance =
                 w.add(stream("/Type /XObject /Subtype /Form /BBox [0 0 200 20]", "0 0 1 rg 0 0 200 20 re f"));
-            const int field = w.add("<< /Type /Annot /Subtype /Widget /FT /Tx /T (field" + std::to_string(i) +
-                                    ") /V (value" + std::to_string(i) + ") /Rect [300 700 500 720] /F 4" + pageRef +
-                                    " /AP << /N " + ref(appearance) + " >> >>");
-            annots.push_back(field);
-            fields.push_back(field);
+            fields.push_back(
+                annots.emplace_back(w.add("<< /Type /Annot /Subtype /Widget /FT /Tx /T (field" + std::to_string(i) +
+                                          ") /V (value" + std::to_string(i) + ") /Rect [300 700 500 720] /F 4" +
+                                          pageRef + " /AP << /N " + ref(appearance) + " >> >>")));
         }
         if (page.sharedField) {
             if (!sharedField) {
                 sharedField = w.placeholder();
                 fields.push_back(sharedField);
             }
-            const int kid = w.add("<< /Type /Annot /Subtype /Widget /Rect [300 650 500 670] /F 4 /Parent " +
-                                  ref(sharedField) + pageRef + " >>");
-            sharedKids.push_back(kid);
-            annots.push_back(kid);
+            sharedKids.push_back(
+                annots.emplace_back(w.add("<< /Type /Annot /Subtype /Widget /Rect [300 650 500 670] /F 4 /Parent " +
+                                          ref(sharedField) + pageRef + " >>")));
         }
         if (page.markup) {
             const int note = w.placeholder();
@@ -238,10 +235,8 @@ std::string makePdf(const PdfLayout& layout)
             dict += page.rotate ? " /Rotate " + std::to_string(page.rotate) : "";
         }
         dict += layout.xmpMetadata ? " /Metadata " + ref(w.add(xmp)) : "";
-        if (page.strayAnnot != StrayAnnot::none) {
-            annots.push_back(page.strayAnnot == StrayAnnot::itsPage     ? pageObjects[i]
-                             : page.strayAnnot == StrayAnnot::pagesNode ? pagesNode
-                                                                        : catalog);
+        if (page.strayAnnot != StrayAnnot::none) { // in the order of StrayAnnot
+            annots.push_back(std::array{0, pageObjects[i], pagesNode, catalog}[size_t(page.strayAnnot)]);
         }
         dict += annots.empty() ? "" : " /Annots [" + refs(annots) + "]";
         w.set(pageObjects[i], dict + " >>");

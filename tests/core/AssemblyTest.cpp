@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace lumafold;
@@ -120,22 +119,6 @@ TEST(Assembly, MissingPagesAreNamed)
                   LumafoldError::missingPage(a, index));
         EXPECT_EQ(LumafoldEngine::thumbnailData(sourcePage(a, index), 360), std::nullopt);
     }
-}
-
-TEST(Assembly, AStopEndsTheLookUpOfPagesOneByOne)
-{
-    // A tree that lists a page twice has its pages looked up one by one through the counts, as the
-    // renderer finds them: in a long flat tree seconds of work, after a walk cut short at once.
-    TempDir dir;
-    auto pdf = makePdf(PdfLayout{.pages = std::vector<PageLayout>(12000)});
-    pdf.replace(pdf.find("/Kids [4 0 R 5 0 R "), 19, "/Kids [4 0 R 4 0 R "); // the same length keeps the offsets
-    writeFile(dir / "long.pdf", pdf);
-    std::stop_source stop;
-    const std::jthread stopper([&stop] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        stop.request_stop();
-    });
-    EXPECT_THROW(LumafoldEngine::assemble({sourcePage(dir / "long.pdf", 0)}, false, stop.get_token()), Cancelled);
 }
 
 // Files are let go of as their pages are copied; with no descriptor to spare the limit is named

@@ -136,22 +136,20 @@ int writeOutline(Writer& w, const PdfLayout& layout, const std::vector<int>& pag
             link(parent, "/Last", kids.back());
         }
     }
-    std::string top = "<< /Type /Outlines";
-    for (size_t i = 0; i <= layout.outline.size(); ++i) {
+    const auto linksOf = [&links](size_t i) {
         std::string dict;
         for (const auto& [key, target] : links[i]) {
             dict += " " + key + " " + ref(target);
         }
-        if (i == 0) {
-            top += dict;
-            continue;
-        }
-        const auto& item = layout.outline[i - 1];
-        dict += item.count ? " /Count " + std::to_string(item.count) : "";
-        dict += item.target ? " " + linkTarget(*item.target, pageObjects) : "";
-        w.add("<< /Title " + pdfString(item.title) + dict + " " + item.extra + " >>");
+        return dict;
+    };
+    w.set(root, "<< /Type /Outlines" + linksOf(0) + " >>");
+    for (size_t i = 0; i < layout.outline.size(); ++i) {
+        const auto& item = layout.outline[i];
+        w.add("<< /Title " + pdfString(item.title) + linksOf(i + 1) +
+              (item.count ? " /Count " + std::to_string(item.count) : "") +
+              (item.target ? " " + linkTarget(*item.target, pageObjects) : "") + " " + item.extra + " >>");
     }
-    w.set(root, top + " >>");
     return root;
 }
 

@@ -1,22 +1,25 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "UiTestSupport.h"
 #include "model/AppModel.h"
 #include "model/FileLocations.h"
 #include "support/PdfFactory.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
+#include "support/TestApplication.h"
 #include "ui/LumafoldDelegate.h"
 #include "ui/MainWindow.h"
 #include "ui/PageGridView.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QTest>
 #include <QThreadPool>
 
 namespace lumafold::test {
+
+inline auto* const widgetApplication = ::testing::AddGlobalTestEnvironment(new TestApplication<QApplication>);
 
 // The real window over a real model, shown on the offscreen platform.
 class WindowTest : public ::testing::Test

@@ -28,13 +28,13 @@ protected:
 TEST_F(ShellTest, FilesFromTheLaunchWaitForTheWindowAndOnesArrivingTwiceWithinASecondAreAddedOnce)
 {
     const QUrl a = pdf("a.pdf", 1), b = pdf("b.pdf", 2);
-    std::filesystem::create_directory(dir / "x");
-    launching.accept({a, b, QUrl::fromLocalFile(QString::fromStdString((dir / "x" / ".." / "a.pdf").string()))});
+    launching.accept({a, b});
     launching.setModel(&model);
     ASSERT_EQ(pageCountAfterLoading(), 3);
     EXPECT_EQ(model.pages().at(0).sourceName, "a.pdf");
     EXPECT_EQ(model.pages().at(2).sourceName, "b.pdf");
-    launching.accept({a});
+    std::filesystem::create_directory(dir / "x");
+    launching.accept({QUrl::fromLocalFile(QString::fromStdString((dir / "x" / ".." / "a.pdf").string()))});
     EXPECT_EQ(pageCountAfterLoading(), 3);
     QTest::qWait(LumafoldDelegate::deduplicationMs + 100);
     model.setIsExporting(true);

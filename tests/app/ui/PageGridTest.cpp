@@ -19,19 +19,15 @@ class PageGridTest : public WindowTest
 protected:
     void SetUp() override { addPages("report.pdf", 6); }
 
-    QString idText(int row) const { return model.pages().at(row).id.toString(QUuid::WithoutBraces).toUpper(); }
-
     // Opens the card's context menu as a right click does and chooses `item` in it.
-    void chooseFromMenu(int row, const QString& item, bool* enabled = nullptr)
+    void chooseFromMenu(int row, const QString& item)
     {
-        QTimer::singleShot(0, [item, enabled] {
+        QTimer::singleShot(0, [this, item] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             ASSERT_NE(menu, nullptr);
             for (QAction* action : menu->actions()) {
                 if (action->text() == item) {
-                    if (enabled) {
-                        *enabled = action->isEnabled();
-                    }
+                    chosenWasEnabled = action->isEnabled();
                     action->trigger();
                 }
             }
@@ -57,6 +53,7 @@ protected:
         return dropped.isAccepted();
     }
 
+    bool chosenWasEnabled = false;
     bool overlayShownWhileDragging = false;
 };
 
@@ -91,15 +88,14 @@ TEST_F(PageGridTest, TheContextMenuActsOnTheSelectionOnlyWhenItsCardIsPartOfIt)
 
 TEST_F(PageGridTest, ShowSourceLeavesTheSelectionAndIsOffForBlankPages)
 {
-    bool enabled = false;
     model.selectRange("2");
-    chooseFromMenu(4, "Show Source in File Manager", &enabled);
-    EXPECT_TRUE(enabled);
+    chooseFromMenu(4, "Show Source in File Manager");
+    EXPECT_TRUE(chosenWasEnabled);
     EXPECT_EQ(selectedRows(), QList<int>{1});
     EXPECT_EQ(dialogs.revealed.size(), 1u);
     model.insertBlankPage(); // after the selected card
-    chooseFromMenu(2, "Show Source in File Manager", &enabled);
-    EXPECT_FALSE(enabled);
+    chooseFromMenu(2, "Show Source in File Manager");
+    EXPECT_FALSE(chosenWasEnabled);
 }
 
 // Text that is no card is refused; neither kind shows the overlay meant for files.
@@ -112,7 +108,7 @@ TEST_F(PageGridTest, ACardDroppedOnACardMovesItThereAndOtherTextIsRefused)
     EXPECT_FALSE(overlayShownWhileDragging);
     EXPECT_EQ(model.pages(), before);
     QMimeData card;
-    card.setText(idText(4));
+    card.setText(model.pages().at(4).id.toString(QUuid::WithoutBraces).toUpper());
     EXPECT_TRUE(drop(&card, cardCentre(1)));
     EXPECT_EQ(model.pages().at(1).id, before.at(4).id);
     EXPECT_FALSE(overlayShownWhileDragging);

@@ -100,19 +100,14 @@ TEST_F(WindowStateTest, SelectIsEnabledByAnyTextAndSelectsOnReturn)
     EXPECT_EQ(selectedRows(), (QList<int>{1, 2, 4}));
 }
 
-TEST_F(WindowStateTest, TheMetadataSettingRefreshesThePreview)
+TEST_F(WindowStateTest, SettingsAreBoundBothWaysAndTheMetadataSettingRefreshesThePreview)
 {
-    addPages("a.pdf", 2);
+    addPages("a.pdf", 4);
     ASSERT_TRUE(QTest::qWaitFor([this] { return model.previewResult().has_value(); }));
     auto* toggle = find<QCheckBox>("removeMetadataToggle");
     QTest::mouseClick(toggle, Qt::LeftButton, {}, QPoint(6, toggle->height() / 2));
     EXPECT_TRUE(model.removeMetadata());
     EXPECT_TRUE(model.isRenderingPreview());
-}
-
-TEST_F(WindowStateTest, SettingsAreBoundBothWays)
-{
-    addPages("a.pdf", 4);
     auto* mode = find<QComboBox>("exportModePicker");
     mode->setCurrentIndex(2);
     EXPECT_EQ(model.exportMode(), PagesExportMode::split);

@@ -57,9 +57,13 @@ protected:
     bool overlayShownWhileDragging = false;
 };
 
-TEST_F(PageGridTest, ClicksSelectOneCardAndCtrlClicksToggle)
+// Screen readers hear a card's page and file.
+TEST_F(PageGridTest, CardsShowTheSelectionAndNameTheirPageAndClicksSelectOneCardAndCtrlClicksToggle)
 {
     model.selectRange("1-3");
+    const QModelIndex third = grid()->model()->index(2, 0);
+    EXPECT_TRUE(grid()->selectionModel()->isSelected(third));
+    EXPECT_EQ(third.data(Qt::AccessibleTextRole), "Page 3, report.pdf");
     clickCard(4);
     EXPECT_EQ(selectedRows(), QList<int>{4});
     model.selectRange("1-3");
@@ -98,8 +102,9 @@ TEST_F(PageGridTest, ShowSourceLeavesTheSelectionAndIsOffForBlankPages)
     EXPECT_FALSE(chosenWasEnabled);
 }
 
-// Text that is no card is refused; neither kind shows the overlay meant for files.
-TEST_F(PageGridTest, ACardDroppedOnACardMovesItThereAndOtherTextIsRefused)
+// Text that is no card is refused, and only files show the overlay. Added together, an unreadable
+// file would go unnoticed beside the good ones.
+TEST_F(PageGridTest, ACardDroppedOnACardMovesItThereOtherTextIsRefusedAndEachFileIsAddedOnItsOwn)
 {
     const PageList before = model.pages();
     QMimeData clipping;
@@ -108,14 +113,11 @@ TEST_F(PageGridTest, ACardDroppedOnACardMovesItThereAndOtherTextIsRefused)
     EXPECT_FALSE(overlayShownWhileDragging);
     EXPECT_EQ(model.pages(), before);
     QMimeData card;
-    card.setText(model.pages().at(4).id.toString(QUuid::WithoutBraces).toUpper());
+    card.setText(before.at(4).id.toString(QUuid::WithoutBraces).toUpper());
     EXPECT_TRUE(drop(&card, cardCentre(1)));
     EXPECT_EQ(model.pages().at(1).id, before.at(4).id);
     EXPECT_FALSE(overlayShownWhileDragging);
-}
 
-TEST_F(PageGridTest, EachDroppedFileIsAddedOnItsOwn)
-{
     const auto good = writeSimplePdf(dir / "good.pdf", 2);
     writeFile(dir / "broken.pdf", std::string("not a PDF"));
     QMimeData files;
@@ -123,7 +125,6 @@ TEST_F(PageGridTest, EachDroppedFileIsAddedOnItsOwn)
     EXPECT_TRUE(drop(&files, cardCentre(0)));
     EXPECT_TRUE(overlayShownWhileDragging);
     EXPECT_FALSE(find("dropOverlay")->isVisible());
-    // Added together, the unreadable file would go unnoticed beside the good ones.
     ASSERT_TRUE(QTest::qWaitFor([this] { return model.pages().size() == 10 && !model.isLoading(); }));
     EXPECT_TRUE(model.errorMessage().has_value());
 }
@@ -166,14 +167,6 @@ TEST_F(PageGridTest, EditsKeepTheScrollPositionAndTheCurrentCard)
     model.undo();
     EXPECT_EQ(grid()->verticalScrollBar()->value(), scrolled);
     EXPECT_EQ(grid()->currentIndex().data(PageListModel::PositionRole).toInt(), 51);
-}
-
-TEST_F(PageGridTest, CardsNameTheirPageForAssistiveTechnologyAndShowTheSelection)
-{
-    model.selectRange("3");
-    const QModelIndex card = grid()->model()->index(2, 0);
-    EXPECT_EQ(card.data(Qt::AccessibleTextRole), "Page 3, report.pdf");
-    EXPECT_TRUE(grid()->selectionModel()->isSelected(card));
 }
 
 } // namespace

@@ -78,7 +78,8 @@ TEST_F(PageGridTest, CardsShowTheSelectionAndNameTheirPageAndClicksSelectOneCard
     EXPECT_EQ(selectedRows(), QList<int>{3});
 }
 
-TEST_F(PageGridTest, TheContextMenuActsOnTheSelectionOnlyWhenItsCardIsPartOfIt)
+// Showing a source leaves the selection as it is.
+TEST_F(PageGridTest, TheContextMenuActsOnTheSelectionOnlyWhenItsCardIsPartOfItAndShowSourceIsOffForBlankPages)
 {
     model.selectRange("1-3");
     chooseFromMenu(4, "Rotate Right");
@@ -88,10 +89,6 @@ TEST_F(PageGridTest, TheContextMenuActsOnTheSelectionOnlyWhenItsCardIsPartOfIt)
     chooseFromMenu(1, "Rotate Left");
     EXPECT_EQ(rotations(), (QList<qint64>{270, 270, 270, 0, 90, 0}));
     EXPECT_EQ(selectedRows(), (QList<int>{0, 1, 2}));
-}
-
-TEST_F(PageGridTest, ShowSourceLeavesTheSelectionAndIsOffForBlankPages)
-{
     model.selectRange("2");
     chooseFromMenu(4, "Show Source in File Manager");
     EXPECT_TRUE(chosenWasEnabled);

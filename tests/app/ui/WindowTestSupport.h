@@ -13,7 +13,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QLabel>
 #include <QTest>
 #include <QThreadPool>
 
@@ -43,13 +42,11 @@ protected:
         EXPECT_NE(found, nullptr) << name.toStdString();
         return found;
     }
+    // A label's or button's text while it is shown.
     QString text(const QString& name) const
     {
-        if (auto* label = window.findChild<QLabel*>(name)) {
-            return label->isVisibleTo(&window) ? label->text() : QString();
-        }
-        auto* button = find<QAbstractButton>(name);
-        return button && button->isVisibleTo(&window) ? button->text() : QString();
+        const QWidget* widget = find(name);
+        return widget && widget->isVisibleTo(&window) ? widget->property("text").toString() : QString();
     }
 
     // Adds a file of `count` pages named `name` and waits until its cards are in.

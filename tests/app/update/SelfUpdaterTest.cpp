@@ -90,7 +90,6 @@ protected:
         }
         test::writeFile(server->folder() / "garbage.zip", "not a zip");
     }
-    static void TearDownTestSuite() { server.reset(); }
 
     void SetUp() override { test::makeBundle(*options.bundle, "2.0"); }
     std::optional<Kind> install(const std::string& path)

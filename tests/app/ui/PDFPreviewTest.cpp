@@ -55,7 +55,6 @@ TEST_F(PDFPreviewTest, TheSameBytesKeepThePicturesAndOtherBytesReplaceTheDocumen
     const QByteArray pdf = pdfBytes(30);
     ASSERT_EQ(load(pdf), 30);
     scrollBar().setValue(scrollBar().value() + preview.pageRect(20).top());
-    ASSERT_EQ(preview.pageAt(QPoint(preview.viewport()->width() / 2, 1)), 20);
     ASSERT_TRUE(drawn(20));
     const QImage first = preview.pageImage(20);
 
@@ -71,7 +70,6 @@ TEST_F(PDFPreviewTest, EndAndHomeScrollToEitherEndAndOnlyThePagesInViewAreDrawn)
 {
     QSignalSpy drawnPages(&preview, &PDFPreview::pageDrawn);
     ASSERT_EQ(load(pdfBytes(200)), 200);
-    ASSERT_TRUE(drawn(0));
     QTest::keyClick(&preview, Qt::Key_End);
     EXPECT_EQ(scrollBar().value(), scrollBar().maximum());
     ASSERT_TRUE(drawn(199));

@@ -4,7 +4,6 @@
 
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTest>
 
 #include <set>
 

@@ -19,7 +19,7 @@ namespace {
 
 using WindowStateTest = WindowTest;
 
-TEST_F(WindowStateTest, CountersAndMetricsFollowThePagesFromAnEmptyWorkspace)
+TEST_F(WindowStateTest, CountersMetricsAndTheExportButtonFollowThePagesFromAnEmptyWorkspace)
 {
     EXPECT_EQ(text("pageCounter"), QString());
     EXPECT_EQ(text("selectionCounter"), QString());
@@ -42,17 +42,13 @@ TEST_F(WindowStateTest, CountersAndMetricsFollowThePagesFromAnEmptyWorkspace)
     EXPECT_FALSE(find("rotatedPagesBadge")->isVisible());
     model.rotateSelected(true);
     EXPECT_TRUE(find("rotatedPagesBadge")->isVisible());
-}
 
-TEST_F(WindowStateTest, TheExportButtonNamesWhatWillBeCreated)
-{
-    addPages("ten.pdf", 10);
-    // {mode, selected range, pages per file, title}
+    // {mode, selected range, pages per file, what the export button names}
     const std::tuple<PagesExportMode, QString, qint64, QString> cases[] = {
         {PagesExportMode::combined, "1", 1, "Create PDF"},
         {PagesExportMode::selected, "2", 1, "Extract 1 Page"},
         {PagesExportMode::selected, "1-3", 1, "Extract 3 Pages"},
-        {PagesExportMode::split, "1", 3, "Create 4 PDFs"},
+        {PagesExportMode::split, "1", 5, "Create 3 PDFs"},
     };
     for (const auto& [mode, range, chunk, title] : cases) {
         SCOPED_TRACE(title.toStdString());
@@ -61,7 +57,7 @@ TEST_F(WindowStateTest, TheExportButtonNamesWhatWillBeCreated)
         model.setSplitChunkSize(chunk);
         EXPECT_EQ(text("exportButton"), title);
     }
-    EXPECT_EQ(text("splitChunkLabel"), "3 pages per PDF");
+    EXPECT_EQ(text("splitChunkLabel"), "5 pages per PDF");
 }
 
 TEST_F(WindowStateTest, TheFooterShowsTheWayToWhatWasWritten)
@@ -75,7 +71,8 @@ TEST_F(WindowStateTest, TheFooterShowsTheWayToWhatWasWritten)
     EXPECT_EQ(dialogs.revealed.size(), 1u);
 }
 
-TEST_F(WindowStateTest, WhileExportingOnlyAddingAndTheGridStayInReach)
+TEST_F(WindowStateTest,
+       WhileExportingOnlyAddingAndTheGridStayInReachThenDeleteRemovesTheSelectionAndMenusFollowTheModel)
 {
     addPages("a.pdf", 3);
     model.setIsExporting(true);
@@ -88,6 +85,14 @@ TEST_F(WindowStateTest, WhileExportingOnlyAddingAndTheGridStayInReach)
     model.setIsExporting(false);
     EXPECT_TRUE(find<QAction>("actionUndo")->isEnabled());
     EXPECT_TRUE(find("exportButton")->isVisible());
+    model.selectRange("2");
+    grid()->setFocus();
+    QTest::keyClick(grid(), Qt::Key_Delete);
+    EXPECT_EQ(model.pages().size(), 2);
+    EXPECT_FALSE(find<QAction>("actionUpdate")->isVisible());
+    model.setAvailableUpdate(UpdateInfo{"2.1", "https://marlo.app/lumafold/2.1.zip", {}});
+    EXPECT_TRUE(find<QAction>("actionUpdate")->isVisible());
+    EXPECT_EQ(find<QAction>("actionUpdate")->text(), "Update to 2.1…");
 }
 
 TEST_F(WindowStateTest, SelectIsEnabledByAnyTextAndSelectsOnReturn)
@@ -204,20 +209,6 @@ TEST_F(ShellTest, QuittingAsksOnlyWhileExportingAndStopsOnlyWhenTold)
     window.close();
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(dialogs.alerts.size(), 2u);
-}
-
-TEST_F(ShellTest, DeleteRemovesTheSelectionAndMenusFollowTheModel)
-{
-    addPages("a.pdf", 3);
-    model.selectRange("2");
-    grid()->setFocus();
-    QTest::keyClick(grid(), Qt::Key_Delete);
-    EXPECT_EQ(model.pages().size(), 2);
-
-    EXPECT_FALSE(find<QAction>("actionUpdate")->isVisible());
-    model.setAvailableUpdate(UpdateInfo{"2.1", "https://marlo.app/lumafold/2.1.zip", {}});
-    EXPECT_TRUE(find<QAction>("actionUpdate")->isVisible());
-    EXPECT_EQ(find<QAction>("actionUpdate")->text(), "Update to 2.1…");
 }
 
 TEST_F(ShellTest, FilesHandedOverTheBusAreAddedToTheServingWindow)

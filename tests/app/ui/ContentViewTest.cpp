@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "WindowTestSupport.h"
 
+#include "ui/SingleInstance.h"
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDBusConnection>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSignalSpy>
+#include <QProcess>
 #include <QSplitter>
 
 #include <algorithm>
@@ -16,7 +19,7 @@ namespace {
 
 using WindowStateTest = WindowTest;
 
-TEST_F(WindowStateTest, CountersAndMetricsFollowThePagesFromAnEmptyWorkspace)
+TEST_F(WindowStateTest, CountersMetricsAndTheExportButtonFollowThePagesFromAnEmptyWorkspace)
 {
     EXPECT_EQ(text("pageCounter"), QString());
     EXPECT_EQ(text("selectionCounter"), QString());
@@ -39,16 +42,13 @@ TEST_F(WindowStateTest, CountersAndMetricsFollowThePagesFromAnEmptyWorkspace)
     EXPECT_FALSE(find("rotatedPagesBadge")->isVisible());
     model.rotateSelected(true);
     EXPECT_TRUE(find("rotatedPagesBadge")->isVisible());
-}
 
-TEST_F(WindowStateTest, TheExportButtonNamesWhatWillBeCreated)
-{
-    addPages("ten.pdf", 10);
-    // {mode, selected range, pages per file, title}
+    // {mode, selected range, pages per file, what the export button names}
     const std::tuple<PagesExportMode, QString, qint64, QString> cases[] = {
-        {PagesExportMode::combined, "1", 1, "Create PDF"},        {PagesExportMode::selected, "2", 1, "Extract 1 Page"},
-        {PagesExportMode::selected, "1-3", 1, "Extract 3 Pages"}, {PagesExportMode::split, "1", 3, "Create 4 PDFs"},
-        {PagesExportMode::split, "1", 10, "Create 1 PDFs"},
+        {PagesExportMode::combined, "1", 1, "Create PDF"},
+        {PagesExportMode::selected, "2", 1, "Extract 1 Page"},
+        {PagesExportMode::selected, "1-3", 1, "Extract 3 Pages"},
+        {PagesExportMode::split, "1", 5, "Create 3 PDFs"},
     };
     for (const auto& [mode, range, chunk, title] : cases) {
         SCOPED_TRACE(title.toStdString());
@@ -57,7 +57,7 @@ TEST_F(WindowStateTest, TheExportButtonNamesWhatWillBeCreated)
         model.setSplitChunkSize(chunk);
         EXPECT_EQ(text("exportButton"), title);
     }
-    EXPECT_EQ(text("splitChunkLabel"), "10 pages per PDF");
+    EXPECT_EQ(text("splitChunkLabel"), "5 pages per PDF");
 }
 
 TEST_F(WindowStateTest, TheFooterShowsTheWayToWhatWasWritten)
@@ -71,7 +71,8 @@ TEST_F(WindowStateTest, TheFooterShowsTheWayToWhatWasWritten)
     EXPECT_EQ(dialogs.revealed.size(), 1u);
 }
 
-TEST_F(WindowStateTest, WhileExportingOnlyAddingAndTheGridStayInReach)
+TEST_F(WindowStateTest,
+       WhileExportingOnlyAddingAndTheGridStayInReachThenDeleteRemovesTheSelectionAndMenusFollowTheModel)
 {
     addPages("a.pdf", 3);
     model.setIsExporting(true);
@@ -84,6 +85,14 @@ TEST_F(WindowStateTest, WhileExportingOnlyAddingAndTheGridStayInReach)
     model.setIsExporting(false);
     EXPECT_TRUE(find<QAction>("actionUndo")->isEnabled());
     EXPECT_TRUE(find("exportButton")->isVisible());
+    model.selectRange("2");
+    grid()->setFocus();
+    QTest::keyClick(grid(), Qt::Key_Delete);
+    EXPECT_EQ(model.pages().size(), 2);
+    EXPECT_FALSE(find<QAction>("actionUpdate")->isVisible());
+    model.setAvailableUpdate(UpdateInfo{"2.1", "https://marlo.app/lumafold/2.1.zip", {}});
+    EXPECT_TRUE(find<QAction>("actionUpdate")->isVisible());
+    EXPECT_EQ(find<QAction>("actionUpdate")->text(), "Update to 2.1…");
 }
 
 TEST_F(WindowStateTest, SelectIsEnabledByAnyTextAndSelectsOnReturn)
@@ -100,21 +109,14 @@ TEST_F(WindowStateTest, SelectIsEnabledByAnyTextAndSelectsOnReturn)
     EXPECT_EQ(selectedRows(), (QList<int>{1, 2, 4}));
 }
 
-TEST_F(WindowStateTest, TheMetadataSettingRefreshesThePreview)
+TEST_F(WindowStateTest, SettingsAreBoundBothWaysAndTheMetadataSettingRefreshesThePreview)
 {
-    addPages("a.pdf", 2);
+    addPages("a.pdf", 4);
     ASSERT_TRUE(QTest::qWaitFor([this] { return model.previewResult().has_value(); }));
     auto* toggle = find<QCheckBox>("removeMetadataToggle");
-    QSignalSpy assembled(&model, &AppModel::previewResultChanged);
     QTest::mouseClick(toggle, Qt::LeftButton, {}, QPoint(6, toggle->height() / 2));
     EXPECT_TRUE(model.removeMetadata());
     EXPECT_TRUE(model.isRenderingPreview());
-    EXPECT_TRUE(assembled.wait(5000));
-}
-
-TEST_F(WindowStateTest, SettingsAreBoundBothWays)
-{
-    addPages("a.pdf", 4);
     auto* mode = find<QComboBox>("exportModePicker");
     mode->setCurrentIndex(2);
     EXPECT_EQ(model.exportMode(), PagesExportMode::split);
@@ -160,6 +162,68 @@ TEST_F(WindowStateTest, TheWindowAndTheInspectorKeepTheirLimits)
     window.resize(2400, 900);
     find<QSplitter>("splitView")->setSizes({100, 100, 2000});
     EXPECT_LE(find("inspector")->width(), 390);
+}
+
+// The window as the desktop shell drives it: launch, quit, menus and the session bus.
+using ShellTest = WindowTest;
+
+// A file opened during an export is neither added nor kept for later.
+TEST_F(ShellTest, FilesFromTheLaunchWaitForTheWindowAndOnesArrivingTwiceWithinASecondAreAddedOnce)
+{
+    // A new delegate whose model is not set yet, as at launch before the window shows.
+    LumafoldDelegate launching{dialogs};
+    const auto pageCountAfterLoading = [this] {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !model.isLoading(); }));
+        return model.pages().size();
+    };
+    const QUrl a = FileLocations::toUrl(writeSimplePdf(dir / "a.pdf", 1));
+    const QUrl b = FileLocations::toUrl(writeSimplePdf(dir / "b.pdf", 2));
+    launching.accept({a, b});
+    launching.setModel(&model);
+    ASSERT_EQ(pageCountAfterLoading(), 3);
+    EXPECT_EQ(model.pages().at(0).sourceName, "a.pdf");
+    EXPECT_EQ(model.pages().at(2).sourceName, "b.pdf");
+    std::filesystem::create_directory(dir / "x");
+    launching.accept({QUrl::fromLocalFile(QString::fromStdString((dir / "x" / ".." / "a.pdf").string()))});
+    EXPECT_EQ(pageCountAfterLoading(), 3);
+    QTest::qWait(LumafoldDelegate::deduplicationMs + 100);
+    model.setIsExporting(true);
+    launching.accept({b});
+    model.setIsExporting(false);
+    launching.accept({a});
+    EXPECT_EQ(pageCountAfterLoading(), 4);
+}
+
+TEST_F(ShellTest, QuittingAsksOnlyWhileExportingAndStopsOnlyWhenTold)
+{
+    model.setIsExporting(true);
+    dialogs.alertAnswer = 0;
+    emit model.terminationRequested(); // as after an installed update
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    dialogs.alertAnswer = 1;
+    find<QAction>("actionQuit")->trigger();
+    EXPECT_FALSE(window.isVisible());
+    window.show();
+    model.setIsExporting(false);
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(dialogs.alerts.size(), 2u);
+}
+
+TEST_F(ShellTest, FilesHandedOverTheBusAreAddedToTheServingWindow)
+{
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        GTEST_SKIP() << "no session bus; ctest runs this test under dbus-run-session";
+    }
+    QObject owner;
+    ASSERT_TRUE(SingleInstance::serve(delegate, window, &owner));
+    QProcess second;
+    second.start(QStringLiteral(LUMAFOLD_DESKTOP_EXECUTABLE),
+                 {QString::fromStdString(writeSimplePdf(dir / "a.pdf", 2).string())});
+    ASSERT_TRUE(QTest::qWaitFor([&second] { return second.state() == QProcess::NotRunning; }, 60000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return model.pages().size() == 2; }));
 }
 
 } // namespace

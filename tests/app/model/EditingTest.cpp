@@ -23,7 +23,7 @@ TEST_F(EditingTest, HistoryKeepsFiftyStepsAndTheSelectionOfTheCardsThatRemain)
     for (int i = 0; i < 60; ++i) {
         model().undo();
     }
-    EXPECT_EQ(model().pages().size(), 1) << "fifty steps back from 51 blank pages";
+    ASSERT_EQ(model().pages().size(), 1) << "fifty steps back from 51 blank pages";
     EXPECT_EQ(model().selection(), QSet<QUuid>{id(0)});
     for (int i = 0; i < 60; ++i) {
         model().redo();

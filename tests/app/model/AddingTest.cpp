@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "ModelTestSupport.h"
 #include "support/Qpdf.h"
+#include "support/ScopedEnvironment.h"
 
-#include <QSignalSpy>
+#include <QDir>
 
 #include <sys/stat.h>
 
@@ -12,9 +13,11 @@ namespace lumafold::test {
 namespace {
 
 using AddingTest = ModelTest;
+using ModelStateTest = ModelTest;
 
-// What a folder gives is the file walk's business (FileLocationsTest); here, that it is used.
-TEST_F(AddingTest, ChosenFilesAndFoldersArriveInOrderWithNamesPicturesAndOneUndoStep)
+// What a folder gives is the file walk's business (FileLocationsTest); here, that it is used. Later
+// adds append, keeping the output's name and the selection.
+TEST_F(AddingTest, ChosenFilesAndFoldersArriveInOrderWithNamesPicturesAndOneUndoStepAndLaterOnesAppend)
 {
     std::filesystem::create_directories(dir / "Scans");
     writeWidthsPdf(dir / "Scans" / "a.pdf", {100, 110});
@@ -32,17 +35,13 @@ TEST_F(AddingTest, ChosenFilesAndFoldersArriveInOrderWithNamesPicturesAndOneUndo
     EXPECT_EQ(model().selection(), QSet<QUuid>{id(0)});
     EXPECT_EQ(model().outputName(), "Scans-pages");
     EXPECT_EQ(model().undoStack().size(), 1);
-}
 
-TEST_F(AddingTest, LaterAddsAppendKeepingTheNameAndTheSelection)
-{
-    addCards({100, 110});
     select({1});
-    add(urls({writeWidthsPdf(dir / "b.pdf", {300}), dir / "cards.pdf"}));
-    EXPECT_EQ(cardWidths(), (std::vector<double>{100, 110, 300, 100, 110}));
+    add(urls({dir / "b.pdf"}));
+    EXPECT_EQ(cardWidths(), (std::vector<double>{100, 110, 300, 300}));
     EXPECT_EQ(model().selection(), QSet<QUuid>{id(1)});
-    EXPECT_EQ(model().outputName(), "cards-pages") << "only the initial name is replaced";
-    EXPECT_NE(id(3), id(0)) << "a page added twice makes two cards";
+    EXPECT_EQ(model().outputName(), "Scans-pages") << "only the initial name is replaced";
+    EXPECT_NE(id(3), id(2)) << "a page added twice makes two cards";
 }
 
 // Nothing readable gives one message and changes nothing; beside a readable file, the rest is
@@ -53,11 +52,9 @@ TEST_F(AddingTest, UnreadableFilesAreSkippedAndOnlyNothingReadableIsReported)
     writeFile(dir / "scan.final.pdf", "plain text, no PDF");
     qpdf::encrypt(writeWidthsPdf(dir / "good.pdf", {100}), dir / "locked.pdf", "user", "owner");
     ASSERT_EQ(::mkfifo((dir / "pipe.pdf").c_str(), 0644), 0) << "reading it would block";
-    QSignalSpy pagesChanged(&model(), &AppModel::pagesChanged);
     add(urls({dir / "no-pdfs", dir / "locked.pdf", dir / "missing.pdf"}));
     EXPECT_EQ(model().errorMessage(), "The selected files could not be read as unlocked PDFs.");
-    EXPECT_EQ(pagesChanged.count(), 0);
-    EXPECT_TRUE(model().undoStack().isEmpty() && model().selection().isEmpty());
+    EXPECT_TRUE(model().pages().isEmpty() && model().undoStack().isEmpty() && model().selection().isEmpty());
     EXPECT_EQ(model().outputName(), "Combined-pages");
 
     model().setErrorMessage(std::nullopt);
@@ -65,6 +62,34 @@ TEST_F(AddingTest, UnreadableFilesAreSkippedAndOnlyNothingReadableIsReported)
     EXPECT_EQ(cardWidths(), std::vector<double>{100});
     EXPECT_FALSE(model().errorMessage());
     EXPECT_EQ(model().outputName(), "scan.final-pages") << "the first location names the output, read or not";
+}
+
+TEST_F(ModelStateTest, OutputFolderComesFromTheEnvironmentEvenWhenMissing)
+{
+    const std::pair<std::string, QString> cases[] = {{"/nowhere/at/all/", "/nowhere/at/all"},
+                                                     {"", QDir::currentPath()}};
+    for (const auto& [value, folder] : cases) {
+        SCOPED_TRACE(value);
+        const ScopedEnvironmentVariable variable("MARLO_UI_TEST_OUTPUT_DIR", value);
+        EXPECT_EQ(AppModel(dialogs).outputFolder(), QUrl::fromLocalFile(folder));
+    }
+}
+
+// Under ASan, a startup add or a load delivered to the freed first model fails the run.
+TEST_F(ModelStateTest, StartupInputsAreAddedInOrderOnceTheEventLoopRunsAndNotAfterTheModelIsGone)
+{
+    const std::string a = writeWidthsPdf(dir / "a.pdf", {100}), b = writeWidthsPdf(dir / "b.pdf", {300});
+    const std::string big = writeWidthsPdf(dir / "big.pdf", std::vector<double>(40, 100));
+    {
+        const ScopedEnvironmentVariable variable("MARLO_UI_TEST_INPUTS", big);
+        AppModel(dialogs).add(urls({big}));
+    }
+    const ScopedEnvironmentVariable variable("MARLO_UI_TEST_INPUTS", "\n" + a + "\n\n" + b + "\n");
+    EXPECT_FALSE(model().isLoading()) << "the constructor must not start the load itself";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model().pages().size() == 2; }, 60'000));
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(cardWidths(), (std::vector<double>{100, 300}));
 }
 
 } // namespace

@@ -16,17 +16,33 @@
 #include <QTest>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
 
 namespace lumafold::test {
 
-// The engine's assemble, recording each call as it starts. While `held`, a call
-// then waits until it is released or asked to stop.
-class RecordingAssembler
+inline auto* const application = ::testing::AddGlobalTestEnvironment(new TestApplication<QCoreApplication>);
+
+inline QList<QUrl> urls(std::initializer_list<std::filesystem::path> paths)
 {
-public:
+    QList<QUrl> result;
+    std::ranges::transform(paths, std::back_inserter(result), &FileLocations::toUrl);
+    return result;
+}
+
+inline QSize pictureSize(const QByteArray& jpeg)
+{
+    return QImage::fromData(jpeg, "JPEG").size();
+}
+
+// Each test's model runs with the engine's assemble, which records each call as it starts and,
+// while `held`, then waits until it is released or asked to stop. Background work ends before the
+// next test.
+class ModelTest : public ::testing::Test
+{
+protected:
     struct Call
     {
         std::vector<PageDescriptor> pages;
@@ -34,7 +50,7 @@ public:
         std::chrono::steady_clock::time_point start;
     };
 
-    AppModel::Assembler function()
+    AppModel::Assembler recordingAssembler()
     {
         return [this](const std::vector<PageDescriptor>& pages, bool removeMetadata, std::stop_token stop) {
             {
@@ -47,44 +63,15 @@ public:
             return LumafoldEngine::assemble(pages, removeMetadata, std::move(stop));
         };
     }
-    std::vector<Call> calls() const
+    std::vector<Call> calls()
     {
         std::lock_guard lock(m_mutex);
         return m_calls;
     }
-
-    std::atomic<bool> held = false;
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<Call> m_calls;
-};
-
-inline auto* const application = ::testing::AddGlobalTestEnvironment(new TestApplication<QCoreApplication>);
-
-inline QList<QUrl> urls(std::initializer_list<std::filesystem::path> paths)
-{
-    QList<QUrl> result;
-    for (const auto& path : paths) {
-        result.append(FileLocations::toUrl(path));
-    }
-    return result;
-}
-
-inline QSize pictureSize(const QByteArray& jpeg)
-{
-    return QImage::fromData(jpeg, "JPEG").size();
-}
-
-// Each test's model runs with its assembler; background work ends before the
-// next test.
-class ModelTest : public ::testing::Test
-{
-protected:
     AppModel& model()
     {
         if (!m_model) {
-            m_model = std::make_unique<AppModel>(dialogs, assembler.function());
+            m_model = std::make_unique<AppModel>(dialogs, recordingAssembler());
         }
         return *m_model;
     }
@@ -95,11 +82,7 @@ protected:
         waitWhile(&AppModel::isLoading);
     }
     // Adds cards.pdf, whose pages have these widths.
-    void addCards(const std::vector<double>& widths)
-    {
-        add(urls({writeWidthsPdf(dir / "cards.pdf", widths)}));
-        ASSERT_EQ(cardWidths(), widths);
-    }
+    void addCards(const std::vector<double>& widths) { add(urls({writeWidthsPdf(dir / "cards.pdf", widths)})); }
     void waitWhile(bool (AppModel::*busy)() const)
     {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !(model().*busy)(); }, 120'000));
@@ -108,19 +91,17 @@ protected:
     // waits at its start.
     void holdAssembly(const std::function<void()>& start)
     {
-        const auto started = assembler.calls().size() + 1;
-        assembler.held = true;
+        const auto started = calls().size() + 1;
+        held = true;
         start();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return assembler.calls().size() == started; }, 10'000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return calls().size() == started; }, 10'000));
     }
     QUuid id(int position) { return model().pages().at(position).id; }
     QSize pictureSize(int position) { return test::pictureSize(model().pages().at(position).thumbnailData); }
     void select(std::initializer_list<int> positions)
     {
         QSet<QUuid> chosen;
-        for (const int position : positions) {
-            chosen.insert(id(position));
-        }
+        std::ranges::transform(positions, std::inserter(chosen, chosen.end()), [this](int p) { return id(p); });
         model().setSelection(chosen);
     }
     // The widths of the cards' pages, read from their files: the order of the
@@ -137,14 +118,16 @@ protected:
     }
     void TearDown() override
     {
-        assembler.held = false;
+        held = false;
         m_model.reset();
         QThreadPool::globalInstance()->waitForDone();
     }
 
     TempDir dir;
     ScriptedDialogs dialogs;
-    RecordingAssembler assembler;
+    std::atomic<bool> held = false;
+    std::mutex m_mutex;
+    std::vector<Call> m_calls;
     std::unique_ptr<AppModel> m_model;
 };
 

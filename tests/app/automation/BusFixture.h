@@ -2,7 +2,7 @@
 #pragma once
 
 #include "AutomationTestSupport.h"
-#include "support/TempDir.h"
+#include "support/TestApplication.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -12,9 +12,9 @@
 #include <QStringList>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
 namespace lumafold::test {
+
+inline auto* const busApplication = ::testing::AddGlobalTestEnvironment(new TestApplication<QCoreApplication>);
 
 inline const QString serviceName = QStringLiteral("app.marlo.Lumafold");
 
@@ -25,27 +25,20 @@ inline QString qt(const std::filesystem::path& path)
 
 // Runs on the private session bus that dbus-run-session starts for each test. The service is
 // activated from the test prefix and works in this test's own temporary folder.
-class BusFixture : public ::testing::Test
+class BusFixture : public CombineFixture
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "automation_bus_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) {
-            new QCoreApplication(argc, argv);
-        }
-        qDBusRegisterMetaType<QMap<QString, QString>>();
-    }
-
     void SetUp() override
     {
         ASSERT_TRUE(bus().isConnected()) << "run under dbus-run-session";
+        qDBusRegisterMetaType<QMap<QString, QString>>();
         auto update = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("UpdateActivationEnvironment"));
-        update << QVariant::fromValue(QMap<QString, QString>{{QStringLiteral("TMPDIR"), qt(temporary.path())}});
+        // A window the service starts needs a display it can have in a test.
+        update << QVariant::fromValue(
+            QMap<QString, QString>{{QStringLiteral("TMPDIR"), qt(temporary.path())},
+                                   {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}});
         const auto reply = bus().call(update);
         ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     }
@@ -68,10 +61,6 @@ protected:
     }
 
     static bool serviceRuns() { return bus().interface()->isServiceRegistered(serviceName).value(); }
-
-    TempDir inputs;
-    TempDir temporary;
-    ScopedEnvironmentVariable temporaryOverride{"TMPDIR", temporary.path()};
 };
 
 } // namespace lumafold::test

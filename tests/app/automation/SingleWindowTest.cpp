@@ -1,64 +1,43 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "BusFixture.h"
 #include "support/PdfFactory.h"
-#include "support/Qpdf.h"
 
 #include <QDBusPendingCall>
-#include <QProcess>
+
+#include <csignal>
 
 namespace lumafold::test {
-
 namespace {
 
-class SingleWindowTest : public BusFixture
-{
-protected:
-    // Whether a window holds the name: only a window answers org.freedesktop.Application itself.
-    static bool windowHoldsTheName()
-    {
-        auto activate =
-            QDBusMessage::createMethodCall(serviceName, QStringLiteral("/app/marlo/Lumafold"),
-                                           QStringLiteral("org.freedesktop.Application"), QStringLiteral("Activate"));
-        activate.setAutoStartService(false);
-        activate << QVariantMap();
-        return bus().call(activate, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage &&
-               bus().interface()->serviceOwner(serviceName).value() == windowOwner;
-    }
+using SingleWindowTest = BusFixture;
 
-    static inline QString windowOwner;
-    ScopedEnvironmentVariable offscreen{"QT_QPA_PLATFORM", "offscreen"};
-};
-
-TEST_F(SingleWindowTest, AWindowTakesTheNameOverAndLaterStartsHandItTheirFiles)
+// Later starts handing their files to a window are ShellTest's.
+TEST_F(SingleWindowTest, AStartHandedToTheHeadlessServiceOpensAWindowThatTakesTheNameOverWhileACallRuns)
 {
+    const ScopedEnvironmentVariable offscreen("QT_QPA_PLATFORM", "offscreen");
     const QString a = qt(writeSimplePdf(inputs / "a.pdf", 1));
     // Activated by the call, a headless service holds the name when the window starts, and is
     // still answering a long call then (unoptimised sanitizer builds on a busy machine take minutes).
     const QString many = qt(writeSimplePdf(inputs / "many.pdf", 4000));
     QDBusPendingCall inFlight = bus().asyncCall(combineCall({many, many, many}), 600000);
     ASSERT_TRUE(QTest::qWaitFor(serviceRuns));
-    QProcess window;
-    window.start(QStringLiteral(LUMAFOLD_DESKTOP_EXECUTABLE), {});
-    ASSERT_TRUE(window.waitForStarted());
-    ASSERT_TRUE(QTest::qWaitFor(
-        [] {
-            windowOwner = bus().interface()->serviceOwner(serviceName).value();
-            return windowHoldsTheName();
-        },
-        60000));
+    const auto headless = bus().interface()->servicePid(serviceName).value();
 
-    const ProcessResult second = runProcess({LUMAFOLD_DESKTOP_EXECUTABLE, a.toStdString()});
-    EXPECT_EQ(second.exitCode, 0) << second.errors;
-    EXPECT_TRUE(windowHoldsTheName());
-    EXPECT_EQ(window.state(), QProcess::Running);
+    EXPECT_EQ(runProcess({LUMAFOLD_DESKTOP_EXECUTABLE}).exitCode, 0);
+    const auto owner = [] {
+        return bus().interface()->servicePid(serviceName).value();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return owner() != 0 && owner() != headless; }, 60000));
+    const auto window = owner();
+    EXPECT_FALSE(inFlight.isFinished()) << "the call ended before the window took the name over";
+
     inFlight.waitForFinished();
     EXPECT_FALSE(inFlight.isError()) << inFlight.error().message().toStdString();
     // Combine PDFs is served by the window now.
     EXPECT_EQ(combine({a}).type(), QDBusMessage::ReplyMessage);
-    window.terminate();
-    window.waitForFinished();
+    EXPECT_EQ(owner(), window);
+    ::kill(static_cast<pid_t>(window), SIGTERM);
 }
 
 } // namespace
-
 } // namespace lumafold::test
